@@ -1,0 +1,39 @@
+#include "platform/file_ops.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sv::platform {
+
+bool FileOps::FileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FileOps::DirectoryExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileOps::CreateDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+bool FileOps::DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+int FileOps::OpenForWrite(const std::string& path, bool createNew) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (createNew ? O_EXCL : O_TRUNC);
+    int fd;
+    while ((fd = open(path.c_str(), flags, 0644)) < 0 && errno == EINTR) {}
+    return fd;
+}
+
+namespace {
+FileOps defaultOps;
+FileOps* current = &defaultOps;
+} // namespace
+
+FileOps& Files() { return *current; }
+void SetFileOps(FileOps* ops) { current = ops ? ops : &defaultOps; }
+
+} // namespace sv::platform

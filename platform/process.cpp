@@ -1,0 +1,201 @@
+#include "platform/process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace sv::platform {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Starts argv[0] with posix_spawnp; the child's pid, or -1.
+pid_t Spawn(const std::vector<std::string>& argv, bool newSession) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (newSession) flags |= POSIX_SPAWN_SETSID;
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, flags);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    return rc == 0 ? pid : -1;
+}
+
+// Waits for a child; its exit code, or nullopt when it died by a signal. Exit code 127 from a
+// spawned child means exec failed, which counts as "could not start".
+std::optional<int> Wait(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return std::nullopt;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return std::nullopt;
+}
+
+// Starts the program as a grandchild in its own session, so it is never our zombie and outlives
+// us; a pipe closed by exec tells whether the exec worked.
+bool StartDetached(const std::vector<std::string>& argv) {
+    std::string program = ResolveProgram(argv[0]);
+    if (program.empty()) return false;
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    pid_t child = fork();
+    if (child < 0) {
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        return false;
+    }
+    if (child == 0) {
+        // Only async-signal-safe calls from here on.
+        close(pipeFds[0]);
+        setsid();
+        pid_t grandchild = fork();
+        if (grandchild == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            execve(program.c_str(), args.data(), environ);
+            int error = errno;
+            (void)!write(pipeFds[1], &error, sizeof error);
+            _exit(127);
+        }
+        _exit(grandchild < 0 ? 1 : 0);
+    }
+    close(pipeFds[1]);
+    auto intermediate = Wait(child);
+    int error = 0;
+    ssize_t n;
+    while ((n = read(pipeFds[0], &error, sizeof error)) < 0 && errno == EINTR) {}
+    close(pipeFds[0]);
+    return intermediate == 0 && n == 0;
+}
+
+} // namespace
+
+std::vector<std::string> SplitArguments(std::string_view text) {
+    std::vector<std::string> out;
+    std::size_t i = 0;
+    while (true) {
+        while (i < text.size() && IsBlank(text[i])) ++i;
+        if (i >= text.size()) break;
+        std::string arg;
+        bool quoted = false;
+        while (i < text.size() && (quoted || !IsBlank(text[i]))) {
+            if (text[i] == '\\') {
+                std::size_t n = 0;
+                while (i < text.size() && text[i] == '\\') ++n, ++i;
+                if (i < text.size() && text[i] == '"') {
+                    arg.append(n / 2, '\\');
+                    if (n % 2 == 1) {
+                        arg += '"';
+                        ++i;
+                    }
+                } else {
+                    arg.append(n, '\\');
+                }
+            } else if (text[i] == '"') {
+                if (quoted && i + 1 < text.size() && text[i + 1] == '"') {
+                    arg += '"';
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                arg += text[i++];
+            }
+        }
+        out.push_back(std::move(arg));
+    }
+    return out;
+}
+
+CommandLine SplitCommandLine(std::string_view commandLine,
+                             const std::function<bool(const std::string&)>& isProgram) {
+    std::string_view rest = commandLine;
+    while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+    CommandLine result;
+    if (!rest.empty() && rest.front() == '"') {
+        auto close = rest.find('"', 1);
+        if (close == std::string_view::npos) close = rest.size();
+        result.program = std::string(rest.substr(1, close - 1));
+        rest = close < rest.size() ? rest.substr(close + 1) : std::string_view{};
+        result.arguments = SplitArguments(rest);
+        return result;
+    }
+    // Candidate ends: every blank run, then the end of the line.
+    std::size_t firstEnd = rest.find_first_of(" \t");
+    if (firstEnd == std::string_view::npos) firstEnd = rest.size();
+    std::size_t chosen = firstEnd;
+    for (std::size_t end = firstEnd;;) {
+        if (isProgram(std::string(rest.substr(0, end)))) {
+            chosen = end;
+            break;
+        }
+        if (end >= rest.size()) break;
+        std::size_t next = rest.find_first_not_of(" \t", end);
+        if (next == std::string_view::npos) break;
+        end = rest.find_first_of(" \t", next);
+        if (end == std::string_view::npos) end = rest.size();
+    }
+    result.program = std::string(rest.substr(0, chosen));
+    result.arguments = SplitArguments(rest.substr(chosen));
+    return result;
+}
+
+bool IsRunnableProgram(const std::string& program) { return !ResolveProgram(program).empty(); }
+
+std::string ResolveProgram(const std::string& program) {
+    if (program.empty()) return {};
+    auto runnable = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+    };
+    if (program.find('/') != std::string::npos) return runnable(program) ? program : std::string();
+    const char* path = std::getenv("PATH");
+    std::string_view dirs = path ? path : "/usr/bin:/bin";
+    while (true) {
+        auto colon = dirs.find(':');
+        std::string dir(dirs.substr(0, colon));
+        std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+        if (runnable(candidate)) return candidate;
+        if (colon == std::string_view::npos) return {};
+        dirs.remove_prefix(colon + 1);
+    }
+}
+
+std::optional<int> RunAndWait(std::string_view commandLine) {
+    CommandLine cmd = SplitCommandLine(commandLine, IsRunnableProgram);
+    std::string program = ResolveProgram(cmd.program);
+    if (program.empty()) return std::nullopt;
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), cmd.arguments.begin(), cmd.arguments.end());
+    pid_t pid = Spawn(argv, false);
+    if (pid < 0) return std::nullopt;
+    return Wait(pid);
+}
+
+bool StartProgram(const std::string& path) { return StartDetached({path}); }
+
+bool OpenDocument(const std::string& path) { return StartDetached({"xdg-open", path}); }
+
+} // namespace sv::platform

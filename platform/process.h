@@ -1,0 +1,40 @@
+#pragma once
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sv::platform {
+
+// Splits arguments with the Windows rules: blanks separate, double quotes group and are
+// removed, 2n backslashes before a quote give n backslashes and a grouping quote, 2n+1 give n
+// and a literal quote, other backslashes are literal, "" inside quotes is a literal quote.
+std::vector<std::string> SplitArguments(std::string_view text);
+
+// The program and arguments of a command line. A quoted program is taken up to its closing
+// quote. An unquoted program containing blanks is tried prefix by prefix ("a b c" tries "a",
+// then "a b", then "a b c") until `isProgram` accepts one; none accepted gives the first word.
+struct CommandLine {
+    std::string program;
+    std::vector<std::string> arguments;
+};
+CommandLine SplitCommandLine(std::string_view commandLine,
+                             const std::function<bool(const std::string&)>& isProgram);
+
+// True for an executable file, looked up in PATH when the name has no "/".
+bool IsRunnableProgram(const std::string& program);
+// The path of that executable file, or empty.
+std::string ResolveProgram(const std::string& program);
+
+// Runs the command line and waits for it. The exit code, or nullopt when the program could not
+// be started or was killed by a signal.
+std::optional<int> RunAndWait(std::string_view commandLine);
+
+// Starts a program with no arguments, detached from us. False when it could not be started.
+bool StartProgram(const std::string& path);
+
+// Opens a document with the desktop's handler (xdg-open). False when that could not be started.
+bool OpenDocument(const std::string& path);
+
+} // namespace sv::platform

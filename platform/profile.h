@@ -1,0 +1,35 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Profile (INI) files read and written with the rules the programs' settings rely on.
+// Nothing is cached: every call reads the file as it is now.
+namespace sv::platform {
+
+// Longest value a read returns, in code points (the platform's 2048-byte buffer less its NUL).
+constexpr std::size_t kProfileValueLimit = 2047;
+
+// The raw value of a key: everything after the first "=", or nullopt when the file, the
+// section or the key is missing. Sections and keys compare case-insensitively; the first
+// occurrence wins.
+std::optional<std::string> ReadProfileRaw(const std::string& path, std::string_view section,
+                                          std::string_view key);
+
+// A value as the settings see it: one pair of enclosing double quotes dropped, cut at
+// kProfileValueLimit code points; `def` when the key is missing.
+std::string ReadProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view def);
+
+// Decimal, or hexadecimal after "0x"/"0X" when the text is longer than two characters;
+// anything else gives `def`. Hexadecimal is read as 32 bits, so "0xFFFFFFFF" gives -1;
+// more than eight hex digits, or a decimal outside the int range, gives `def`.
+int ParseProfileInteger(std::string_view text, int def);
+
+// Writes "key=value" into the section, replacing the key's first line or appending the key to
+// the section (or a new section to the file). Other lines are kept. The file is replaced
+// atomically. Fails for a value holding CR or LF, which would break the file's lines.
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+} // namespace sv::platform
