@@ -14,8 +14,7 @@ int TIniFile::ReadInteger(std::string_view section, std::string_view key, int de
     return platform::ParseProfileInteger(ReadString(section, key, ""), def);
 }
 
-void TIniFile::WriteString(std::string_view section, std::string_view key,
-                           std::string_view value) {
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     if (!platform::WriteProfileString(fileName_, section, key, value))
         throw Exception(fileName_ + " に書き込めません");
 }

@@ -17,14 +17,19 @@ bool FileOps::DirectoryExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool FileOps::CreateDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+bool FileOps::CreateDirectory(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
 
-bool FileOps::DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool FileOps::DeleteFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
 
 int FileOps::OpenForWrite(const std::string& path, bool createNew) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (createNew ? O_EXCL : O_TRUNC);
     int fd;
-    while ((fd = open(path.c_str(), flags, 0644)) < 0 && errno == EINTR) {}
+    while ((fd = open(path.c_str(), flags, 0644)) < 0 && errno == EINTR) {
+    }
     return fd;
 }
 
@@ -33,7 +38,11 @@ FileOps defaultOps;
 FileOps* current = &defaultOps;
 } // namespace
 
-FileOps& Files() { return *current; }
-void SetFileOps(FileOps* ops) { current = ops ? ops : &defaultOps; }
+FileOps& Files() {
+    return *current;
+}
+void SetFileOps(FileOps* ops) {
+    current = ops ? ops : &defaultOps;
+}
 
 } // namespace sv::platform

@@ -23,6 +23,8 @@ std::unique_ptr<InstanceLock> InstanceLock::Acquire(const std::string& name) {
     return std::unique_ptr<InstanceLock>(new InstanceLock(fd));
 }
 
-InstanceLock::~InstanceLock() { close(fd_); }
+InstanceLock::~InstanceLock() {
+    close(fd_);
+}
 
 } // namespace sv::platform

@@ -15,7 +15,9 @@ namespace sv::platform {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Starts argv[0] with posix_spawnp; the child's pid, or -1.
 pid_t Spawn(const std::vector<std::string>& argv, bool newSession) {
@@ -84,7 +86,8 @@ bool StartDetached(const std::vector<std::string>& argv) {
     auto intermediate = Wait(child);
     int error = 0;
     ssize_t n;
-    while ((n = read(pipeFds[0], &error, sizeof error)) < 0 && errno == EINTR) {}
+    while ((n = read(pipeFds[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
     close(pipeFds[0]);
     return intermediate == 0 && n == 0;
 }
@@ -162,13 +165,16 @@ CommandLine SplitCommandLine(std::string_view commandLine,
     return result;
 }
 
-bool IsRunnableProgram(const std::string& program) { return !ResolveProgram(program).empty(); }
+bool IsRunnableProgram(const std::string& program) {
+    return !ResolveProgram(program).empty();
+}
 
 std::string ResolveProgram(const std::string& program) {
     if (program.empty()) return {};
     auto runnable = [](const std::string& path) {
         struct stat st {};
-        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+               access(path.c_str(), X_OK) == 0;
     };
     if (program.find('/') != std::string::npos) return runnable(program) ? program : std::string();
     const char* path = std::getenv("PATH");
@@ -194,8 +200,12 @@ std::optional<int> RunAndWait(std::string_view commandLine) {
     return Wait(pid);
 }
 
-bool StartProgram(const std::string& path) { return StartDetached({path}); }
+bool StartProgram(const std::string& path) {
+    return StartDetached({path});
+}
 
-bool OpenDocument(const std::string& path) { return StartDetached({"xdg-open", path}); }
+bool OpenDocument(const std::string& path) {
+    return StartDetached({"xdg-open", path});
+}
 
 } // namespace sv::platform

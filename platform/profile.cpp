@@ -65,7 +65,8 @@ std::optional<std::string_view> SectionOf(std::string_view line) {
 
 bool KeyMatches(std::string_view line, std::string_view key) {
     auto eq = line.find('=');
-    return eq != std::string_view::npos && EqualsIgnoreCaseAscii(TrimBlanks(line.substr(0, eq)), key);
+    return eq != std::string_view::npos &&
+           EqualsIgnoreCaseAscii(TrimBlanks(line.substr(0, eq)), key);
 }
 
 // Index of the first header line of the section, or lines.size().
@@ -137,10 +138,14 @@ int ParseProfileInteger(std::string_view text, int def) {
         unsigned long value = 0;
         for (char c : digits) {
             int d;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else return def;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return def;
             value = value * 16 + static_cast<unsigned long>(d);
         }
         return static_cast<int>(static_cast<unsigned int>(value)); // 32-bit: 0xFFFFFFFF is -1
@@ -178,7 +183,8 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 
     std::size_t header = FindSection(text, section);
     if (header == text.lines.size()) {
-        if (!text.lines.empty() && !TrimBlanks(text.lines.back()).empty()) text.lines.emplace_back();
+        if (!text.lines.empty() && !TrimBlanks(text.lines.back()).empty())
+            text.lines.emplace_back();
         text.lines.push_back("[" + std::string(section) + "]");
         text.lines.push_back(line);
     } else {

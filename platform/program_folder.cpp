@@ -19,7 +19,9 @@ std::string ProgramFolder() {
     return FolderOfProgram(std::string_view(buffer, static_cast<size_t>(n)));
 }
 
-std::string MainIniPath() { return JoinPath(ProgramFolder(), "main.ini"); }
+std::string MainIniPath() {
+    return JoinPath(ProgramFolder(), "main.ini");
+}
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
     std::string path(folder);

@@ -14,10 +14,17 @@ std::size_t SequenceLength(std::string_view text, std::size_t i) {
     std::size_t length;
     char32_t min;
     if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) { length = 2; min = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { length = 3; min = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { length = 4; min = 0x10000; }
-    else return 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        min = 0x10000;
+    } else
+        return 0;
     if (i + length > text.size()) return 0;
     char32_t cp = lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {

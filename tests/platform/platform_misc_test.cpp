@@ -1,0 +1,144 @@
+#include "platform/file_ops.h"
+#include "platform/instance_lock.h"
+#include "platform/library.h"
+#include "platform/process.h"
+#include "platform/program_folder.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace sv::platform;
+
+namespace {
+
+TEST(ProgramFolder, CutsAfterTheLastSlash) {
+    EXPECT_EQ(FolderOfProgram("/opt/sv/Sonvale"), "/opt/sv");
+    EXPECT_EQ(FolderOfProgram("/Sonvale"), "/");
+    EXPECT_EQ(JoinPath("/", "main.ini"), "/main.ini");
+    EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(MainIniPath(), ProgramFolder() + "/main.ini");
+    EXPECT_TRUE(fs::exists(ProgramFolder() + "/sv_platform_tests"));
+}
+
+TEST(Text, Utf8ChecksAndCounts) {
+    EXPECT_TRUE(IsValidUtf8("CD→MP3 なし"));
+    EXPECT_FALSE(IsValidUtf8("\x95\xdb"));
+    EXPECT_FALSE(IsValidUtf8("\xC0\x80")); // overlong
+    EXPECT_EQ(CodePointCount("a→b"), 3u);
+    EXPECT_EQ(LeadingCodePoints("a→b", 2), "a→");
+    EXPECT_EQ(LeadingCodePoints("ab", 5), "ab");
+    EXPECT_EQ(ToLowerAscii("A.WAV→"), "a.wav→");
+}
+
+class LockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("sv-lock-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("XDG_RUNTIME_DIR");
+        fs::remove_all(dir_);
+    }
+    fs::path dir_;
+};
+
+TEST_F(LockTest, SecondHolderFailsUntilTheFirstGoes) {
+    EXPECT_EQ(InstanceLock::PathFor("DoubleOpenChk"), (dir_ / "DoubleOpenChk.lock").string());
+    auto first = InstanceLock::Acquire("DoubleOpenChk");
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(InstanceLock::Acquire("DoubleOpenChk"));
+    first.reset();
+    EXPECT_TRUE(InstanceLock::Acquire("DoubleOpenChk"));
+}
+
+TEST_F(LockTest, KilledHolderFreesTheLockAndChildrenDoNotInheritIt) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        auto lock = InstanceLock::Acquire("DoubleOpenChk");
+        char c = lock ? 'y' : 'n';
+        (void)!write(ready[1], &c, 1);
+        pause();
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    EXPECT_EQ(c, 'y');
+    EXPECT_FALSE(InstanceLock::Acquire("DoubleOpenChk"));
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+
+    auto mine = InstanceLock::Acquire("DoubleOpenChk");
+    ASSERT_TRUE(mine);
+    fs::path script = dir_ / "child";
+    std::ofstream(script) << "#!/bin/sh\nsleep 2\n";
+    fs::permissions(script, fs::perms::owner_all);
+    ASSERT_TRUE(StartProgram(script.string()));
+    mine.reset();
+    EXPECT_TRUE(InstanceLock::Acquire("DoubleOpenChk")); // the running child holds nothing
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(Library, LoadsFromTheProgramFolderFirst) {
+    LibraryHandle lib = LoadProgramLibrary("libsv_testlib.so");
+    ASSERT_NE(lib, nullptr) << LastLibraryError();
+    auto answer = reinterpret_cast<int (*)()>(LibrarySymbol(lib, "sv_test_answer"));
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer(), 42);
+    EXPECT_EQ(LibrarySymbol(lib, "no_such_symbol"), nullptr);
+    UnloadLibrary(lib);
+    EXPECT_EQ(LoadProgramLibrary("libsv_no_such_library.so"), nullptr);
+    EXPECT_EQ(LoadLibraryFile(""), nullptr);
+    EXPECT_EQ(LibrarySymbol(nullptr, "x"), nullptr);
+}
+
+TEST(Registry, ReadsValuesFromTheUserFile) {
+    fs::path dir = fs::temp_directory_path() / ("sv-reg-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    EXPECT_EQ(ReadUserRegistryString("Software\\Pelloran\\GOGO_DLL", "INSTPATH"), std::nullopt);
+    std::ofstream(dir / "hkcu.ini")
+        << "[Software\\Pelloran\\GOGO_DLL]\nINSTPATH=\"/opt/gogo/libgogo.so\"\n";
+    EXPECT_EQ(ReadUserRegistryString("software\\pelloran\\gogo_dll", "instpath"),
+              "/opt/gogo/libgogo.so");
+    unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(dir);
+}
+
+TEST(FileOps, SeamCanBeReplaced) {
+    struct Failing : FileOps {
+        bool CreateDirectory(const std::string&) override { return false; }
+    } failing;
+    fs::path dir = fs::temp_directory_path() / ("sv-ops-" + std::to_string(getpid()));
+    SetFileOps(&failing);
+    EXPECT_FALSE(Files().CreateDirectory(dir.string()));
+    SetFileOps(nullptr);
+    EXPECT_TRUE(Files().CreateDirectory(dir.string()));
+    EXPECT_TRUE(Files().DirectoryExists(dir.string()));
+    EXPECT_FALSE(Files().FileExists(dir.string()));
+    std::string file = (dir / "a.wav").string();
+    int fd = Files().OpenForWrite(file, true);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    EXPECT_LT(Files().OpenForWrite(file, true), 0);
+    fd = Files().OpenForWrite(file, false);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    EXPECT_TRUE(Files().DeleteFile(file));
+    EXPECT_FALSE(Files().DeleteFile(file));
+    fs::remove_all(dir);
+}
+
+} // namespace

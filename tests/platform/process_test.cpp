@@ -1,0 +1,88 @@
+#include "platform/process.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace fs = std::filesystem;
+using namespace sv::platform;
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(SplitArguments, FollowsTheWindowsQuotingRules) {
+    EXPECT_EQ(SplitArguments(R"(a b  c)"), (Args{"a", "b", "c"}));
+    EXPECT_EQ(SplitArguments(R"("a b" c)"), (Args{"a b", "c"}));
+    EXPECT_EQ(SplitArguments(R"(a"b c"d)"), (Args{"ab cd"}));
+    EXPECT_EQ(SplitArguments(R"(a\\b)"), (Args{R"(a\\b)"}));
+    EXPECT_EQ(SplitArguments(R"(a\"b)"), (Args{R"(a"b)"}));
+    EXPECT_EQ(SplitArguments(R"(a\\"b c")"), (Args{R"(a\b c)"}));
+    EXPECT_EQ(SplitArguments(R"(a\\\"b)"), (Args{R"(a\"b)"}));
+    EXPECT_EQ(SplitArguments(R"("a""b")"), (Args{R"(a"b)"}));
+    EXPECT_EQ(SplitArguments(R"("")"), (Args{""}));
+    EXPECT_EQ(SplitArguments(R"( "C:\x y\a.wav" "b.wav")"), (Args{R"(C:\x y\a.wav)", "b.wav"}));
+    EXPECT_TRUE(SplitArguments("   ").empty());
+}
+
+TEST(SplitCommandLine, QuotedProgramAndUnquotedPrefixes) {
+    auto none = [](const std::string&) { return false; };
+    auto quoted = SplitCommandLine(R"("/opt/my dir/cdrecord" dev=1,0,0 -v "a b.wav")", none);
+    EXPECT_EQ(quoted.program, "/opt/my dir/cdrecord");
+    EXPECT_EQ(quoted.arguments, (Args{"dev=1,0,0", "-v", "a b.wav"}));
+
+    std::set<std::string> programs{"/opt/my dir/cdrecord"};
+    auto known = [&](const std::string& p) { return programs.count(p) > 0; };
+    auto unquoted = SplitCommandLine("/opt/my dir/cdrecord speed=4 -pad", known);
+    EXPECT_EQ(unquoted.program, "/opt/my dir/cdrecord");
+    EXPECT_EQ(unquoted.arguments, (Args{"speed=4", "-pad"}));
+
+    programs = {"/opt/my"};
+    EXPECT_EQ(SplitCommandLine("/opt/my dir/cdrecord x", known).program, "/opt/my");
+    auto unknown = SplitCommandLine("/opt/other dir/x y", none);
+    EXPECT_EQ(unknown.program, "/opt/other");
+    EXPECT_EQ(unknown.arguments, (Args{"dir/x", "y"}));
+}
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("sv-run " + std::to_string(getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Script(const std::string& name, const std::string& body) {
+        fs::path p = dir_ / name;
+        std::ofstream(p) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(p, fs::perms::owner_all);
+        return p.string();
+    }
+    fs::path dir_;
+};
+
+TEST_F(RunTest, ReturnsExitCodesAndFailsForUnstartableOrKilled) {
+    std::string out = (dir_ / "args.txt").string();
+    std::string script = Script("write args", "printf '%s|' \"$@\" > \"" + out + "\"; exit 3");
+    // an unquoted program path with a blank is found prefix by prefix
+    EXPECT_EQ(RunAndWait(script + " one \"two three\""), 3);
+    std::ifstream in(out);
+    std::string args((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(args, "one|two three|");
+
+    EXPECT_EQ(RunAndWait("\"" + Script("ok", "exit 0") + "\""), 0);
+    EXPECT_EQ(RunAndWait((dir_ / "missing").string()), std::nullopt);
+    EXPECT_EQ(RunAndWait(Script("killed", "kill -9 $$")), std::nullopt);
+    EXPECT_EQ(RunAndWait(""), std::nullopt);
+}
+
+TEST_F(RunTest, StartProgramReportsWhetherItStarted) {
+    fs::path marker = dir_ / "started";
+    EXPECT_TRUE(StartProgram(Script("starter", "touch \"" + marker.string() + "\"")));
+    for (int i = 0; i < 200 && !fs::exists(marker); ++i) usleep(10000);
+    EXPECT_TRUE(fs::exists(marker));
+    EXPECT_FALSE(StartProgram((dir_ / "nothing").string()));
+    EXPECT_FALSE(StartProgram(dir_.string())); // a folder is no program
+}
+
+} // namespace

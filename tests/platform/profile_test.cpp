@@ -1,0 +1,150 @@
+#include "framework/exception.h"
+#include "framework/ini_file.h"
+#include "platform/profile.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace sv::platform;
+
+namespace {
+
+class ProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("sv-profile-" + std::to_string(getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        path_ = (dir_ / "main.ini").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void Write(const std::string& content) { std::ofstream(path_, std::ios::binary) << content; }
+    std::string Content() {
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string Read(std::string_view key, std::string_view def = "DEF") {
+        return ReadProfileString(path_, "S", key, def);
+    }
+
+    fs::path dir_;
+    std::string path_;
+};
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyGivesDefault) {
+    EXPECT_EQ(Read("A"), "DEF");
+    Write("[S]\nA=1\n");
+    EXPECT_EQ(ReadProfileString(path_, "T", "A", "x"), "x");
+    EXPECT_EQ(Read("B"), "DEF");
+    Write("[S]\nA=\n");
+    EXPECT_EQ(Read("A"), "");
+}
+
+TEST_F(ProfileTest, OneEnclosingPairOfQuotesIsDropped) {
+    Write("[S]\nq1=\"\nq2=\"\"\nq3=\"a\" \"b\"\nq4=\"\"a\",\"b\"\"\nq5= \"a.wav\"\nq6=\"a\n");
+    EXPECT_EQ(Read("q1"), "\"");
+    EXPECT_EQ(Read("q2"), "");
+    EXPECT_EQ(Read("q3"), "a\" \"b");
+    EXPECT_EQ(Read("q4"), "\"a\",\"b\"");
+    EXPECT_EQ(Read("q5"), " \"a.wav\""); // the leading blank stays, so no pair encloses it
+    EXPECT_EQ(Read("q6"), "\"a");
+}
+
+TEST_F(ProfileTest, LongValueIsCutAtTheLimitWithoutSplittingACharacter) {
+    std::string value;
+    for (int i = 0; i < 1000; ++i) value += "ab";
+    for (int i = 0; i < 1000; ++i) value += "音";
+    Write("[S]\nK=" + value + "\n");
+    std::string read = Read("K");
+    std::string expected = value.substr(0, 2000);
+    for (int i = 0; i < 47; ++i) expected += "音";
+    EXPECT_EQ(read, expected);
+}
+
+TEST_F(ProfileTest, SectionsAndKeysIgnoreCaseAndFirstDuplicateWins) {
+    Write("[s]\r\n  key  =one\r\nKEY=two\r\n[S]\r\nkey=three\r\n");
+    EXPECT_EQ(Read("Key"), "one");
+}
+
+TEST(ProfileInteger, ConvertsDecimalAndPrefixedHexOnly) {
+    EXPECT_EQ(ParseProfileInteger("0x80", 7), 128);
+    EXPECT_EQ(ParseProfileInteger("0X1f", 7), 31);
+    EXPECT_EQ(ParseProfileInteger("0x", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("0xg", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("0xFFFFFFFF", 7), -1);
+    EXPECT_EQ(ParseProfileInteger("0x100000000", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("12abc", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("-20", 7), -20);
+    EXPECT_EQ(ParseProfileInteger("+5", 7), 5);
+    EXPECT_EQ(ParseProfileInteger(" 12", 7), 12);
+    EXPECT_EQ(ParseProfileInteger("12 ", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("-", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("2147483647", 7), 2147483647);
+    EXPECT_EQ(ParseProfileInteger("-2147483648", 7), -2147483647 - 1);
+    EXPECT_EQ(ParseProfileInteger("2147483648", 7), 7);
+    EXPECT_EQ(ParseProfileInteger("$10", 7), 7);
+}
+
+TEST_F(ProfileTest, WriteKeepsOtherLinesAndReplacesInPlace) {
+    Write("; comment\r\n[MAIN]\r\nTitle=Sonvale\r\nodd line\r\n\r\n[WORK]\r\nMODE=x\r\n");
+    ASSERT_TRUE(WriteProfileString(path_, "main", "TITLE", "New"));
+    ASSERT_TRUE(WriteProfileString(path_, "MAIN", "LEFT", "10"));
+    ASSERT_TRUE(WriteProfileString(path_, "CD_CD", "WAIT", "30"));
+    EXPECT_EQ(Content(), "; comment\r\n[MAIN]\r\nTitle=New\r\nodd line\r\nLEFT=10\r\n\r\n"
+                         "[WORK]\r\nMODE=x\r\n\r\n[CD_CD]\r\nWAIT=30\r\n");
+}
+
+TEST_F(ProfileTest, WriteCreatesTheFileAndRefusesLineBreaks) {
+    ASSERT_TRUE(WriteProfileString(path_, "S", "A", " \"x\""));
+    EXPECT_EQ(Content(), "[S]\nA= \"x\"\n");
+    EXPECT_FALSE(WriteProfileString(path_, "S", "A", "a\nB=evil"));
+    EXPECT_FALSE(WriteProfileString(path_, "S", "A", "a\rb"));
+    EXPECT_EQ(Content(), "[S]\nA= \"x\"\n");
+}
+
+TEST_F(ProfileTest, Cp932FileIsReadAndRewrittenAsUtf8) {
+    // "保存" in Shift-JIS
+    Write("[S]\r\nDIR=\x95\xdb\x91\xb6\r\n");
+    EXPECT_EQ(Read("DIR"), "保存");
+    ASSERT_TRUE(WriteProfileString(path_, "S", "X", "1"));
+    EXPECT_EQ(Content(), "[S]\r\nDIR=保存\r\nX=1\r\n");
+}
+
+TEST_F(ProfileTest, IniFileRaisesTheWriteMessageAndKeepsEarlierKeys) {
+    sv::TIniFile ok(path_);
+    ok.WriteString("MAIN", "LEFT", "1");
+    ok.WriteInteger("MAIN", "TOP", -20);
+    EXPECT_EQ(ok.ReadInteger("MAIN", "TOP", 0), -20);
+    EXPECT_EQ(ok.ReadInteger("MAIN", "LEFT", 0), 1);
+
+    std::string folder = (dir_ / "folder.ini").string();
+    fs::create_directories(folder);
+    sv::TIniFile bad(folder);
+    try {
+        bad.WriteString("MAIN", "LEFT", "1");
+        FAIL() << "no exception";
+    } catch (const sv::Exception& e) {
+        EXPECT_EQ(e.Message(), folder + " に書き込めません");
+    }
+    EXPECT_EQ(bad.ReadString("MAIN", "LEFT", "d"), "d");
+    EXPECT_THROW(ok.WriteString("MAIN", "X", "a\r\nb"), sv::Exception);
+    EXPECT_EQ(ok.ReadInteger("MAIN", "LEFT", 0), 1);
+}
+
+TEST_F(ProfileTest, WriteLeavesNoTemporaryFiles) {
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(WriteProfileString(path_, "S", "K", std::to_string(i)));
+    int files = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir_)) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+} // namespace

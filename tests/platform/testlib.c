@@ -1,0 +1,1 @@
+int sv_test_answer(void) { return 42; }
