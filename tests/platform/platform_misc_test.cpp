@@ -1,3 +1,4 @@
+#include "platform/device_monitor.h"
 #include "platform/file_ops.h"
 #include "platform/instance_lock.h"
 #include "platform/library.h"
@@ -139,6 +140,18 @@ TEST(FileOps, SeamCanBeReplaced) {
     EXPECT_TRUE(Files().DeleteFile(file));
     EXPECT_FALSE(Files().DeleteFile(file));
     fs::remove_all(dir);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DeviceMonitor, StartsAndStopsCleanly) {
+    // No drive comes or goes here; the monitor must start (or quietly not) and stop at once.
+    for (int i = 0; i < 3; ++i) {
+        DeviceMonitor monitor([](bool) {});
+        (void)monitor.Running();
+    }
 }
 
 } // namespace
