@@ -1,0 +1,127 @@
+// Audio files for tests: WAVs written sample by sample, read back chunk by chunk, and a scratch
+// folder; the reference commands (lame, mpg123) run through Shell.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace svtest {
+
+namespace fs = std::filesystem;
+
+struct WavFacts {
+    bool ok = false;
+    uint32_t riffSize = 0;
+    int channels = 0;
+    int rate = 0;
+    int bits = 0;
+    uint32_t dataSize = 0;
+    uint64_t dataOffset = 0;
+    uint64_t fileSize = 0;
+    uint64_t Samples() const { return channels ? dataSize / (channels * 2u) : 0; }
+};
+
+inline std::vector<unsigned char> ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline uint32_t Get32(const std::vector<unsigned char>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+inline int Get16(const std::vector<unsigned char>& b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
+
+// Walks the chunks, so that WAVs written by other programs read too.
+inline WavFacts ReadWav(const fs::path& path) {
+    WavFacts w;
+    const auto b = ReadAll(path);
+    w.fileSize = b.size();
+    if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF") return w;
+    w.riffSize = Get32(b, 4);
+    for (size_t at = 12; at + 8 <= b.size();) {
+        const std::string id(b.begin() + at, b.begin() + at + 4);
+        const uint32_t size = Get32(b, at + 4);
+        if (id == "fmt " && at + 24 <= b.size()) {
+            w.channels = Get16(b, at + 10);
+            w.rate = static_cast<int>(Get32(b, at + 12));
+            w.bits = Get16(b, at + 22);
+        } else if (id == "data") {
+            w.dataSize = size;
+            w.dataOffset = at + 8;
+            w.ok = true;
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return w;
+}
+
+inline void WriteWav(const fs::path& path, int rate, int channels, int samples) {
+    std::vector<unsigned char> data;
+    for (int i = 0; i < samples; ++i)
+        for (int c = 0; c < channels; ++c) {
+            const auto v = static_cast<int16_t>(9000 * std::sin(i * (0.03 + 0.02 * c)));
+            data.push_back(static_cast<unsigned char>(v));
+            data.push_back(static_cast<unsigned char>(v >> 8));
+        }
+    auto put32 = [](std::ofstream& o, uint32_t v) {
+        const unsigned char b[4] = {
+            static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+            static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+        o.write(reinterpret_cast<const char*>(b), 4);
+    };
+    auto put16 = [](std::ofstream& o, uint32_t v) {
+        const unsigned char b[2] = {static_cast<unsigned char>(v),
+                                    static_cast<unsigned char>(v >> 8)};
+        o.write(reinterpret_cast<const char*>(b), 2);
+    };
+    std::ofstream o(path, std::ios::binary);
+    o.write("RIFF", 4);
+    put32(o, 36 + static_cast<uint32_t>(data.size()));
+    o.write("WAVEfmt ", 8);
+    put32(o, 16);
+    put16(o, 1);
+    put16(o, channels);
+    put32(o, rate);
+    put32(o, rate * channels * 2);
+    put16(o, channels * 2);
+    put16(o, 16);
+    o.write("data", 4);
+    put32(o, static_cast<uint32_t>(data.size()));
+    o.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+inline void Shell(const std::string& command) {
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// A fresh folder per test, removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir() {
+        char pattern[] = "/tmp/sv_test_XXXXXX";
+        if (mkdtemp(pattern)) path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path_.empty()) fs::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    fs::path Path(const std::string& name) const { return path_ / name; }
+    std::string Quoted(const std::string& name) const { return "'" + Path(name).string() + "'"; }
+
+private:
+    fs::path path_;
+};
+
+} // namespace svtest
