@@ -1,5 +1,7 @@
 #include "app/decoder.h"
 
+#include <iterator>
+
 namespace sv {
 
 void DecoderLibrary::StartUp() {
@@ -41,34 +43,25 @@ void SetDecoder(DecoderLibrary* decoder) {
 }
 
 std::string DecoderErrorText(int code) {
-    switch (code) {
-    case DECODER_OK:
-        return "正常終了";
-    case DECODER_ERROR_NOT_STARTED:
-        return "デコーダが初期化されていません";
-    case DECODER_ERROR_ARGUMENT:
-        return "デコーダへの指定が不正です";
-    case DECODER_ERROR_NO_FILE:
-        return "MP3ファイルが開かれていません";
-    case DECODER_ERROR_OPEN:
-        return "ファイルを読み込めません";
-    case DECODER_ERROR_NOT_MPEG:
-        return "MP3ファイルではありません";
-    case DECODER_ERROR_OUTPUT:
-        return "指定のサンプリングレートに変換できません";
-    case DECODER_ERROR_CREATE_WAVE:
-        return "WAVファイルを作成できません";
-    case DECODER_ERROR_WRITE:
-        return "WAVファイルに書き込めません";
-    case DECODER_ERROR_DECODE:
-        return "デコードが途中で失敗しました";
-    case DECODER_ERROR_ABORTED:
-        return "デコードが中断されました";
-    case DECODER_ERROR_NO_WAVE:
-        return "WAVファイルが開かれていません";
-    default:
-        return "デコーダのエラー " + std::to_string(code);
-    }
+    // By code, from DECODER_OK up.
+    static const char* const texts[] = {
+        "正常終了",
+        "デコーダが初期化されていません",
+        "デコーダへの指定が不正です",
+        "MP3ファイルが開かれていません",
+        "ファイルを読み込めません",
+        "MP3ファイルではありません",
+        "指定のサンプリングレートに変換できません",
+        "WAVファイルを作成できません",
+        "WAVファイルに書き込めません",
+        "デコードが途中で失敗しました",
+        "デコードが中断されました",
+        "WAVファイルが開かれていません",
+        "出力先がデコード中のMP3ファイルと同じです",
+    };
+    static_assert(std::size(texts) == DECODER_ERROR_SAME_FILE + 1);
+    if (code >= 0 && code < static_cast<int>(std::size(texts))) return texts[code];
+    return "デコーダのエラー " + std::to_string(code);
 }
 
 } // namespace sv

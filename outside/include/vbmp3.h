@@ -64,7 +64,8 @@ enum {
     DECODER_ERROR_WRITE = 8,       /* writing the WAV file failed; it is incomplete */
     DECODER_ERROR_DECODE = 9,      /* decoding stopped in the middle; the WAV is incomplete */
     DECODER_ERROR_ABORTED = 10,    /* the file was closed before the WAV was complete */
-    DECODER_ERROR_NO_WAVE = 11     /* DecoderStep without DecoderBeginWave */
+    DECODER_ERROR_NO_WAVE = 11,    /* DecoderStep without DecoderBeginWave */
+    DECODER_ERROR_SAME_FILE = 12   /* the WAV path names the MP3 file being decoded */
 };
 
 void DecoderStartUp(void);

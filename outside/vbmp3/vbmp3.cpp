@@ -2,6 +2,7 @@
 #include "outside/include/vbmp3.h"
 
 #include <mpg123.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -96,6 +97,8 @@ struct DecoderState {
     mpg123_handle* handle = nullptr;
     DecoderOutputOptions options{0, DECODER_CONVERT_STEREO, 44100};
     bool fileOpen = false;
+    dev_t sourceDevice = 0;
+    ino_t sourceInode = 0;
     int32_t totalFrames = 0;
     long outputRate = 0;
     int outputChannels = 0;
@@ -127,14 +130,14 @@ void CloseSource(DecoderState& s) {
 
 // libmpg123 reads through leading junk and a RIFF header to MPEG frames inside; a file that
 // starts as a WAV, or is empty, is not an MP3 here.
-int CheckHead(const char* path) {
+int CheckHead(const char* path, struct stat& st) {
+    // Only regular files: a pipe or a device could block or never end.
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return DECODER_ERROR_OPEN;
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return DECODER_ERROR_OPEN;
     char head[4] = {};
     const size_t got = std::fread(head, 1, sizeof head, f);
-    const bool readError = std::ferror(f) != 0; // a folder, for one
     std::fclose(f);
-    if (readError) return DECODER_ERROR_OPEN;
     if (got == 0 || (got == 4 && std::memcmp(head, "RIFF", 4) == 0)) return DECODER_ERROR_NOT_MPEG;
     return DECODER_OK;
 }
@@ -231,11 +234,14 @@ SV_EXPORT int DecoderOpenFile(const char* path, DecoderFileInfo* info) {
     if (!path || !info) return Fail(s, DECODER_ERROR_ARGUMENT);
     CloseSource(s);
     std::memset(info, 0, sizeof *info);
-    if (const int head = CheckHead(path); head != DECODER_OK) return Fail(s, head);
+    struct stat source {};
+    if (const int head = CheckHead(path, source); head != DECODER_OK) return Fail(s, head);
     if (const int output = ConfigureOutput(s.handle, s.options); output != DECODER_OK)
         return Fail(s, output);
     if (mpg123_open(s.handle, path) != MPG123_OK) return Fail(s, DECODER_ERROR_OPEN);
     s.fileOpen = true;
+    s.sourceDevice = source.st_dev;
+    s.sourceInode = source.st_ino;
     long rate = 0;
     int channels = 0, encoding = 0;
     if (mpg123_getformat(s.handle, &rate, &channels, &encoding) != MPG123_OK) {
@@ -275,6 +281,10 @@ SV_EXPORT int DecoderBeginWave(const char* path) {
     if (!s.started) return Fail(s, DECODER_ERROR_NOT_STARTED);
     if (!path) return Fail(s, DECODER_ERROR_ARGUMENT);
     if (!s.fileOpen) return Fail(s, DECODER_ERROR_NO_FILE);
+    // Creating the WAV would truncate the MP3 being read.
+    if (struct stat target{}; stat(path, &target) == 0 && target.st_dev == s.sourceDevice &&
+                              target.st_ino == s.sourceInode)
+        return Fail(s, DECODER_ERROR_SAME_FILE);
     if (s.wave.IsOpen()) s.wave.Close();
     // A second WAV of the same file starts from its beginning again.
     if (mpg123_seek(s.handle, 0, SEEK_SET) < 0) return Fail(s, DECODER_ERROR_DECODE);

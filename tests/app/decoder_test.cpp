@@ -15,7 +15,7 @@ using namespace svtest;
 TEST(DecoderBinding, DecodesThroughTheLinkedLibrary) {
     ScratchDir dir;
     WriteWav(dir.Path("in.wav"), 44100, 2, 30000);
-    Shell("lame --quiet -b 128 " + dir.Quoted("in.wav") + " " + dir.Quoted("in.mp3"));
+    Shell("lame --quiet -b 128 " + dir.Quoted("in.wav") + " " + dir.Quoted("曲 1.mp3"));
 
     sv::DecoderLibrary& decoder = sv::Decoder();
     DecoderFileInfo info{};
@@ -23,8 +23,8 @@ TEST(DecoderBinding, DecodesThroughTheLinkedLibrary) {
     EXPECT_FALSE(decoder.OpenFile(dir.Path("in.wav").string(), info));
     EXPECT_EQ(decoder.LastError(), DECODER_ERROR_NOT_MPEG);
     ASSERT_TRUE(decoder.SetOutput({0, DECODER_CONVERT_STEREO, 44100}));
-    ASSERT_TRUE(decoder.OpenFile(dir.Path("in.mp3").string(), info));
-    ASSERT_TRUE(decoder.BeginWave(dir.Path("out.wav").string()));
+    ASSERT_TRUE(decoder.OpenFile(dir.Path("曲 1.mp3").string(), info));
+    ASSERT_TRUE(decoder.BeginWave(dir.Path("曲 1.wav").string()));
     int32_t position = 0;
     while (decoder.Step(position)) {
     }
@@ -32,7 +32,7 @@ TEST(DecoderBinding, DecodesThroughTheLinkedLibrary) {
     EXPECT_EQ(position, info.totalFrames);
     decoder.CloseFile();
     decoder.ShutDown();
-    EXPECT_EQ(ReadWav(dir.Path("out.wav")).Samples(), 30000u);
+    EXPECT_EQ(ReadWav(dir.Path("曲 1.wav")).Samples(), 30000u);
 }
 
 TEST(DecoderBinding, TestsCanPutTheirOwnDecoderIn) {
@@ -49,9 +49,11 @@ TEST(DecoderBinding, TestsCanPutTheirOwnDecoderIn) {
 
 TEST(DecoderBinding, EveryErrorHasItsOwnText) {
     std::set<std::string> texts;
-    for (int code = DECODER_OK; code <= DECODER_ERROR_NO_WAVE; ++code)
+    for (int code = DECODER_OK; code <= DECODER_ERROR_SAME_FILE; ++code) {
         texts.insert(sv::DecoderErrorText(code));
-    EXPECT_EQ(texts.size(), static_cast<size_t>(DECODER_ERROR_NO_WAVE + 1));
+        EXPECT_EQ(sv::DecoderErrorText(code).find("デコーダのエラー"), std::string::npos) << code;
+    }
+    EXPECT_EQ(texts.size(), static_cast<size_t>(DECODER_ERROR_SAME_FILE + 1));
     EXPECT_EQ(sv::DecoderErrorText(99), "デコーダのエラー 99");
 }
 

@@ -4,6 +4,7 @@
 #include "tests/outside/audio_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -117,6 +118,7 @@ TEST_F(MediaPlayerTest, FilesThatCannotBePlayedRaiseAndLeaveTheDeviceClosed) {
     std::ofstream(dir_.Path("empty.mp3")).flush();
     std::ofstream(dir_.Path("short.wav"), std::ios::binary).write("RIFF\x24\0\0\0WAVEfmt ", 16);
     fs::create_directory(dir_.Path("folder.wav"));
+    ASSERT_EQ(mkfifo(dir_.Path("pipe.mp3").c_str(), 0600), 0);
 
     struct Case {
         std::string name;
@@ -128,6 +130,7 @@ TEST_F(MediaPlayerTest, FilesThatCannotBePlayedRaiseAndLeaveTheDeviceClosed) {
         {"", sv::dtAutoSelect, "ファイル名が指定されていません"},
         {"missing.wav", sv::dtAutoSelect, d + "missing.wav が見つかりません"},
         {"folder.wav", sv::dtAutoSelect, d + "folder.wav を開けません"},
+        {"pipe.mp3", sv::dtAutoSelect, d + "pipe.mp3 を開けません"},
         {"text.wav", sv::dtAutoSelect, d + "text.wav は再生できない形式です"},
         {"text.mp3", sv::dtAutoSelect, d + "text.mp3 は再生できない形式です"},
         {"empty.mp3", sv::dtAutoSelect, d + "empty.mp3 は再生できない形式です"},

@@ -3,6 +3,7 @@
 #include "tests/outside/audio_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdint>
@@ -162,10 +163,11 @@ TEST_F(Vbmp3Test, FilesThatAreNoMp3FailAtOpen) {
     std::ofstream(Path("empty.mp3")).flush();
     WriteWav(Path("wave.mp3"), 44100, 2, 44100);
     fs::create_directory(Path("folder.mp3"));
+    ASSERT_EQ(mkfifo(Path("pipe.mp3").c_str(), 0600), 0);
     const std::pair<const char*, int> cases[] = {
         {"text.mp3", DECODER_ERROR_NOT_MPEG}, {"empty.mp3", DECODER_ERROR_NOT_MPEG},
         {"wave.mp3", DECODER_ERROR_NOT_MPEG}, {"missing.mp3", DECODER_ERROR_OPEN},
-        {"folder.mp3", DECODER_ERROR_OPEN},
+        {"folder.mp3", DECODER_ERROR_OPEN},   {"pipe.mp3", DECODER_ERROR_OPEN},
     };
     for (const auto& [name, error] : cases) {
         SCOPED_TRACE(name);
@@ -208,6 +210,12 @@ TEST_F(Vbmp3Test, EveryCallIsHarmlessInAnyState) {
     EXPECT_EQ(DecoderBeginWave(nullptr), 0);
     EXPECT_EQ(DecoderBeginWave(Path("no/such/folder/out.wav").c_str()), 0);
     EXPECT_EQ(DecoderLastError(), DECODER_ERROR_CREATE_WAVE);
+    // Never onto the file being decoded, by whatever name.
+    fs::create_symlink(Path("in.mp3"), Path("link.wav"));
+    for (const char* name : {"in.mp3", "link.wav"}) {
+        EXPECT_EQ(DecoderBeginWave(Path(name).c_str()), 0);
+        EXPECT_EQ(DecoderLastError(), DECODER_ERROR_SAME_FILE);
+    }
 
     // A second WAV of the same open file starts again from the beginning; null position is fine.
     for (const char* name : {"a.wav", "b.wav"}) {
