@@ -85,13 +85,17 @@ std::optional<TMediaPlayer::Media> ReadWave(const std::string& path) {
     if (error) return std::nullopt;
     TMediaPlayer::Media media;
     media.type = dtWaveAudio;
+    int formatTag = 0;
+    uint32_t byteRate = 0;
     unsigned char chunk[8];
     while (in.read(reinterpret_cast<char*>(chunk), sizeof chunk)) {
         const uint32_t size = Get32(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
             unsigned char fmt[16];
             if (!in.read(reinterpret_cast<char*>(fmt), sizeof fmt)) return std::nullopt;
+            formatTag = Get16(fmt);
             media.channels = Get16(fmt + 2);
+            byteRate = Get32(fmt + 8);
             media.rate = static_cast<int>(Get32(fmt + 4));
             media.blockAlign = Get16(fmt + 12);
             in.seekg(size - 16 + (size & 1), std::ios::cur);
@@ -99,7 +103,10 @@ std::optional<TMediaPlayer::Media> ReadWave(const std::string& path) {
             if (media.rate <= 0 || media.blockAlign <= 0 || media.channels <= 0)
                 return std::nullopt;
             const int64_t available = fileSize - static_cast<int64_t>(in.tellg());
-            media.samples = std::min<int64_t>(size, available) / media.blockAlign;
+            const int64_t bytes = std::min<int64_t>(size, available);
+            // Compressed data (not PCM, not extensible) is timed by its average byte rate.
+            const bool pcm = formatTag == 1 || formatTag == 0xFFFE || byteRate == 0;
+            media.samples = pcm ? bytes / media.blockAlign : bytes * media.rate / byteRate;
             return media;
         } else {
             in.seekg(size + (size & 1), std::ios::cur);

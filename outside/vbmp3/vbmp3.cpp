@@ -112,6 +112,7 @@ DecoderState& State() {
     return state;
 }
 
+// Records why a call failed; 0 is the failed call's result.
 int Fail(DecoderState& s, int error) {
     s.lastError = error;
     return 0;
@@ -308,7 +309,8 @@ SV_EXPORT int DecoderStep(int32_t* position) {
     }
     if (result == MPG123_DONE) {
         if (position) *position = s.totalFrames;
-        return s.wave.Close() ? Fail(s, DECODER_OK) : Fail(s, DECODER_ERROR_WRITE);
+        s.lastError = s.wave.Close() ? DECODER_OK : DECODER_ERROR_WRITE;
+        return 0;
     }
     if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
         s.wave.Close();

@@ -60,6 +60,12 @@ TEST_F(MediaPlayerTest, WaveLengthComesFromTheHeader) {
     EXPECT_EQ(log_.calls, (Calls{Load("a.wav"), "Unload", Load("b.wav")}));
     player_.SetTimeFormat(sv::tfTMSF);
     EXPECT_THROW(player_.Length(), sv::Exception);
+
+    // Compressed WAV data, behind a "fact" chunk, is timed by its byte rate.
+    Shell("sox " + dir_.Quoted("a.wav") + " -e ima-adpcm " + dir_.Quoted("adpcm.wav"));
+    player_.SetTimeFormat(sv::tfMilliseconds);
+    OpenFile("adpcm.wav");
+    EXPECT_NEAR(static_cast<double>(player_.Length()), 1500, 30);
 }
 
 TEST_F(MediaPlayerTest, Mp3LengthMatchesTheDecodedSamples) {
