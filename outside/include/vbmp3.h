@@ -24,7 +24,7 @@ extern "C" {
 typedef struct DecoderFileInfo {
     int32_t sampleRate;     /* of the source, Hz */
     int32_t channels;       /* of the source: 1 or 2 */
-    int32_t bitRate;        /* kbit/s; the average for a variable bit rate */
+    int32_t bitRate;        /* kbit/s of the first frame */
     int32_t layer;          /* 1, 2 or 3 */
     int32_t mpegVersion;    /* 10 (MPEG-1), 20 (MPEG-2), 25 (MPEG-2.5) */
     int32_t variable;       /* non-zero when a VBR or ABR header says so */

@@ -144,6 +144,8 @@ TEST_F(Vbmp3Test, OutputFollowsTheOptionsOfTheLaterOpen) {
     const Case cases[] = {
         {"in.mp3", {0, DECODER_CONVERT_MONO, 22050}, 1, 22050, 2.0},
         {"in.mp3", {0, DECODER_CONVERT_STEREO, 30000}, 2, 30000, 2.0},
+        {"in.mp3", {0, DECODER_CONVERT_MONO, DECODER_MIN_RATE}, 1, DECODER_MIN_RATE, 2.0},
+        {"in.mp3", {0, DECODER_CONVERT_STEREO, DECODER_MAX_RATE}, 2, DECODER_MAX_RATE, 2.0},
         {"mono.mp3", {0, DECODER_CONVERT_STEREO, 44100}, 2, 44100, 1.0},
     };
     for (const Case& c : cases) {
