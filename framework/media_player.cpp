@@ -175,9 +175,6 @@ TMediaPlayer::~TMediaPlayer() {
 void TMediaPlayer::Open() {
     Close();
     media_ = ReadMedia(fileName_, deviceType_);
-    // The output is made on first use, so a form that never plays touches no audio device.
-    if (!output_) output_ = MakeOutput();
-    output_->Load(fileName_);
     static unsigned lastDeviceId = 0;
     deviceId_ = ++lastDeviceId == 0 ? ++lastDeviceId : lastDeviceId;
     mode_ = mpStopped;
@@ -185,7 +182,8 @@ void TMediaPlayer::Open() {
 
 void TMediaPlayer::Close() {
     if (!deviceId_) return;
-    output_->Unload();
+    if (loaded_) output_->Unload();
+    loaded_ = false;
     deviceId_ = 0;
     mode_ = mpNotReady;
     media_ = Media{};
@@ -193,6 +191,13 @@ void TMediaPlayer::Close() {
 
 void TMediaPlayer::Play() {
     if (!deviceId_) return;
+    // The output is made and loaded on the first Play: opening files only for their lengths
+    // touches no audio device.
+    if (!loaded_) {
+        if (!output_) output_ = MakeOutput();
+        output_->Load(fileName_);
+        loaded_ = true;
+    }
     if (const std::string error = output_->Error(); !error.empty())
         throw Exception(fileName_ + " を再生できません (" + error + ")");
     if (output_->AtEnd()) output_->Seek(0);
@@ -202,7 +207,7 @@ void TMediaPlayer::Play() {
 
 void TMediaPlayer::Stop() {
     if (!deviceId_) return;
-    output_->Pause();
+    if (loaded_) output_->Pause();
     mode_ = mpStopped;
 }
 
@@ -251,7 +256,7 @@ int64_t TMediaPlayer::Length() const {
 
 int64_t TMediaPlayer::Position() const {
     if (!deviceId_) return 0;
-    return FromMilliseconds(output_->PositionMs());
+    return FromMilliseconds(loaded_ ? output_->PositionMs() : 0);
 }
 
 } // namespace sv

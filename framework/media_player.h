@@ -82,6 +82,7 @@ private:
     TMPDeviceTypes deviceType_ = dtAutoSelect;
     TMPTimeFormats timeFormat_ = tfMilliseconds;
     unsigned deviceId_ = 0;
+    bool loaded_ = false; // the open file is in the output
     TMPModes mode_ = mpNotReady;
     Media media_;
 };

@@ -57,7 +57,7 @@ TEST_F(MediaPlayerTest, WaveLengthComesFromTheHeader) {
     OpenFile("b.wav");
     EXPECT_EQ(player_.Length(), 257); // 12345 / 48 ms, truncated
     EXPECT_NE(player_.DeviceID(), first);
-    EXPECT_EQ(log_.calls, (Calls{Load("a.wav"), "Unload", Load("b.wav")}));
+    EXPECT_TRUE(log_.calls.empty()); // lengths alone need no output
     player_.SetTimeFormat(sv::tfTMSF);
     EXPECT_THROW(player_.Length(), sv::Exception);
 
@@ -85,7 +85,7 @@ TEST_F(MediaPlayerTest, Mp3LengthMatchesTheDecodedSamples) {
 TEST_F(MediaPlayerTest, PlayPauseResumeStop) {
     WriteWav(dir_.Path("a.wav"), 44100, 2, 44100);
     OpenFile("a.wav");
-    log_.calls.clear();
+    player_.Stop(); // nothing played yet: nothing to halt
 
     player_.Resume(); // not paused: nothing
     player_.Play();
@@ -100,7 +100,7 @@ TEST_F(MediaPlayerTest, PlayPauseResumeStop) {
     player_.Stop(); // keeps the position
     EXPECT_EQ(player_.Mode(), sv::mpStopped);
     player_.Pause(); // not playing: nothing
-    EXPECT_EQ(log_.calls, (Calls{"Play", "Pause", "Play", "Pause"}));
+    EXPECT_EQ(log_.calls, (Calls{Load("a.wav"), "Play", "Pause", "Play", "Pause"}));
     EXPECT_EQ(player_.Position(), 400);
 
     // Played to the end: stopped, and the next Play starts again from the beginning.
@@ -111,9 +111,11 @@ TEST_F(MediaPlayerTest, PlayPauseResumeStop) {
     player_.Play();
     EXPECT_EQ(log_.calls, (Calls{"Seek 0", "Play"}));
 
+    log_.calls.clear();
     player_.Close();
     EXPECT_EQ(player_.DeviceID(), 0u);
     EXPECT_EQ(player_.Mode(), sv::mpNotReady);
+    EXPECT_EQ(log_.calls, (Calls{"Unload"}));
 }
 
 TEST_F(MediaPlayerTest, FilesThatCannotBePlayedRaiseAndLeaveTheDeviceClosed) {
