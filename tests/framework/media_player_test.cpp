@@ -69,17 +69,15 @@ TEST_F(MediaPlayerTest, WaveLengthComesFromTheHeader) {
 }
 
 TEST_F(MediaPlayerTest, Mp3LengthMatchesTheDecodedSamples) {
-    WriteWav(dir_.Path("in.wav"), 44100, 2, 88200);
-    Shell("lame --quiet -b 128 " + dir_.Quoted("in.wav") + " " + dir_.Quoted("cbr.mp3"));
-    Shell("lame --quiet -V 4 -t " + dir_.Quoted("in.wav") + " " + dir_.Quoted("vbr.mp3"));
-    Shell("mpg123 -q -w " + dir_.Quoted("vbr.wav") + " " + dir_.Quoted("vbr.mp3"));
+    dir_.MakeMp3("cbr.mp3", 44100, 2, 88200);
+    dir_.MakeMp3("vbr.mp3", 44100, 2, 88200, "-V 4 -t");
 
     OpenFile("cbr.mp3");
     EXPECT_EQ(player_.Length(), 2000);
     // Without a header the length is known only by reading every frame.
     OpenFile("vbr.mp3");
     player_.SetTimeFormat(sv::tfSamples);
-    EXPECT_EQ(player_.Length(), static_cast<int64_t>(ReadWav(dir_.Path("vbr.wav")).Samples()));
+    EXPECT_EQ(player_.Length(), static_cast<int64_t>(dir_.ReferenceSamples("vbr.mp3")));
 }
 
 TEST_F(MediaPlayerTest, PlayPauseResumeStop) {

@@ -66,38 +66,23 @@ inline WavFacts ReadWav(const fs::path& path) {
 }
 
 inline void WriteWav(const fs::path& path, int rate, int channels, int samples) {
-    std::vector<unsigned char> data;
+    std::vector<unsigned char> b;
+    auto put = [&b](uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k) b.push_back(static_cast<unsigned char>(v >> 8 * k));
+    };
+    const auto dataSize = static_cast<uint32_t>(samples * channels * 2);
+    b.insert(b.end(), {'R', 'I', 'F', 'F'});
+    put(36 + dataSize, 4);
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put(16, 4), put(1, 2), put(channels, 2), put(rate, 4), put(rate * channels * 2, 4);
+    put(channels * 2, 2), put(16, 2);
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    put(dataSize, 4);
     for (int i = 0; i < samples; ++i)
-        for (int c = 0; c < channels; ++c) {
-            const auto v = static_cast<int16_t>(9000 * std::sin(i * (0.03 + 0.02 * c)));
-            data.push_back(static_cast<unsigned char>(v));
-            data.push_back(static_cast<unsigned char>(v >> 8));
-        }
-    auto put32 = [](std::ofstream& o, uint32_t v) {
-        const unsigned char b[4] = {
-            static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-            static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-        o.write(reinterpret_cast<const char*>(b), 4);
-    };
-    auto put16 = [](std::ofstream& o, uint32_t v) {
-        const unsigned char b[2] = {static_cast<unsigned char>(v),
-                                    static_cast<unsigned char>(v >> 8)};
-        o.write(reinterpret_cast<const char*>(b), 2);
-    };
-    std::ofstream o(path, std::ios::binary);
-    o.write("RIFF", 4);
-    put32(o, 36 + static_cast<uint32_t>(data.size()));
-    o.write("WAVEfmt ", 8);
-    put32(o, 16);
-    put16(o, 1);
-    put16(o, channels);
-    put32(o, rate);
-    put32(o, rate * channels * 2);
-    put16(o, channels * 2);
-    put16(o, 16);
-    o.write("data", 4);
-    put32(o, static_cast<uint32_t>(data.size()));
-    o.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        for (int c = 0; c < channels; ++c)
+            put(static_cast<uint16_t>(9000 * std::sin(i * (0.03 + 0.02 * c))), 2);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 inline void Shell(const std::string& command) {
@@ -119,6 +104,18 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
     fs::path Path(const std::string& name) const { return path_ / name; }
     std::string Quoted(const std::string& name) const { return "'" + Path(name).string() + "'"; }
+
+    // A generated WAV encoded by the reference encoder with these options.
+    void MakeMp3(const std::string& name, int rate, int channels, int samples,
+                 const std::string& lameOptions = "-b 128") const {
+        WriteWav(Path(name + ".wav"), rate, channels, samples);
+        Shell("lame --quiet " + lameOptions + " " + Quoted(name + ".wav") + " " + Quoted(name));
+    }
+    // The sample count of the reference decoder's WAV.
+    uint64_t ReferenceSamples(const std::string& mp3) const {
+        Shell("mpg123 -q -w " + Quoted(mp3 + ".ref.wav") + " " + Quoted(mp3));
+        return ReadWav(Path(mp3 + ".ref.wav")).Samples();
+    }
 
 private:
     fs::path path_;
