@@ -1,0 +1,34 @@
+#pragma once
+#include "outside/include/vbmp3.h"
+
+#include <cstdint>
+#include <string>
+
+namespace sv {
+
+// The MP3 decoder library (libvbmp3.so, linked with the program) as the jobs call it, behind one
+// seam so that tests can put a recording decoder in its place.
+class DecoderLibrary {
+public:
+    virtual ~DecoderLibrary() = default;
+    virtual void StartUp();
+    virtual void CloseFile();
+    virtual bool OpenFile(const std::string& path, DecoderFileInfo& info);
+    virtual bool SetOutput(const DecoderOutputOptions& options);
+    virtual bool BeginWave(const std::string& path);
+    // True while there is more; false once the WAV is complete or the decode failed.
+    virtual bool Step(int32_t& position);
+    virtual void ShutDown();
+    // DECODER_OK, or why the last call failed: after the last Step, DECODER_OK means the WAV is
+    // complete, anything else that it is short.
+    virtual int LastError();
+};
+
+// The decoder in force; tests put their own in and restore the library with nullptr.
+DecoderLibrary& Decoder();
+void SetDecoder(DecoderLibrary* decoder);
+
+// A short text for a DecoderLastError code, for log lines.
+std::string DecoderErrorText(int code);
+
+} // namespace sv

@@ -1,0 +1,338 @@
+// The MP3 decoder library over libmpg123: one decoder per process, one file at a time.
+#include "outside/include/vbmp3.h"
+
+#include <mpg123.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+#define SV_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// A 16-bit PCM WAV being written: a 44-byte header whose sizes are patched when it is closed.
+class WaveWriter {
+public:
+    bool IsOpen() const { return file_ != nullptr; }
+
+    bool Create(const char* path, long rate, int channels) {
+        file_ = std::fopen(path, "wb");
+        if (!file_) return false;
+        rate_ = rate;
+        channels_ = channels;
+        dataBytes_ = 0;
+        const auto header = Header();
+        if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
+            Close();
+            return false;
+        }
+        return true;
+    }
+
+    bool Write(const unsigned char* data, size_t size) {
+        // RIFF sizes are 32-bit: refuse what the header could not describe.
+        if (dataBytes_ + size > kMaxData) return false;
+        if (std::fwrite(data, 1, size, file_) != size) return false;
+        dataBytes_ += size;
+        return true;
+    }
+
+    // Patches the sizes to the data written and closes; false when any of it failed.
+    bool Close() {
+        if (!file_) return true;
+        const auto header = Header();
+        bool ok = std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0 &&
+                  std::fwrite(header.data(), 1, header.size(), file_) == header.size();
+        ok = std::fclose(file_) == 0 && ok;
+        file_ = nullptr;
+        return ok;
+    }
+
+private:
+    static constexpr uint64_t kMaxData = 0xFFFFFFFFull - 36;
+
+    static void Put16(unsigned char* p, uint32_t v) {
+        p[0] = static_cast<unsigned char>(v);
+        p[1] = static_cast<unsigned char>(v >> 8);
+    }
+    static void Put32(unsigned char* p, uint32_t v) {
+        Put16(p, v & 0xFFFF);
+        Put16(p + 2, v >> 16);
+    }
+
+    std::array<unsigned char, 44> Header() const {
+        std::array<unsigned char, 44> h{};
+        const auto data = static_cast<uint32_t>(dataBytes_);
+        const auto blockAlign = static_cast<uint32_t>(channels_ * 2);
+        std::memcpy(h.data(), "RIFF", 4);
+        Put32(&h[4], 36 + data);
+        std::memcpy(&h[8], "WAVEfmt ", 8);
+        Put32(&h[16], 16);
+        Put16(&h[20], 1); // PCM
+        Put16(&h[22], static_cast<uint32_t>(channels_));
+        Put32(&h[24], static_cast<uint32_t>(rate_));
+        Put32(&h[28], static_cast<uint32_t>(rate_) * blockAlign);
+        Put16(&h[32], blockAlign);
+        Put16(&h[34], 16);
+        std::memcpy(&h[36], "data", 4);
+        Put32(&h[40], data);
+        return h;
+    }
+
+    std::FILE* file_ = nullptr;
+    long rate_ = 0;
+    int channels_ = 0;
+    uint64_t dataBytes_ = 0;
+};
+
+struct DecoderState {
+    std::mutex lock;
+    bool started = false;
+    mpg123_handle* handle = nullptr;
+    DecoderOutputOptions options{0, DECODER_CONVERT_STEREO, 44100};
+    bool fileOpen = false;
+    dev_t sourceDevice = 0;
+    ino_t sourceInode = 0;
+    int32_t totalFrames = 0;
+    long outputRate = 0;
+    int outputChannels = 0;
+    WaveWriter wave;
+    std::vector<unsigned char> buffer = std::vector<unsigned char>(64 * 1024);
+    int lastError = DECODER_OK;
+};
+
+DecoderState& State() {
+    static DecoderState state;
+    return state;
+}
+
+// Records why a call failed; 0 is the failed call's result.
+int Fail(DecoderState& s, int error) {
+    s.lastError = error;
+    return 0;
+}
+
+// Closes the source; an unfinished WAV is kept as far as it got and marked as aborted.
+void CloseSource(DecoderState& s) {
+    if (s.wave.IsOpen()) {
+        s.wave.Close();
+        s.lastError = DECODER_ERROR_ABORTED;
+    }
+    if (s.fileOpen) mpg123_close(s.handle);
+    s.fileOpen = false;
+    s.totalFrames = 0;
+}
+
+// libmpg123 reads through leading junk and a RIFF header to MPEG frames inside; a file that
+// starts as a WAV, or is empty, is not an MP3 here.
+int CheckHead(const char* path, struct stat& st) {
+    // Only regular files: a pipe or a device could block or never end.
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return DECODER_ERROR_OPEN;
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return DECODER_ERROR_OPEN;
+    char head[4] = {};
+    const size_t got = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    if (got == 0 || (got == 4 && std::memcmp(head, "RIFF", 4) == 0)) return DECODER_ERROR_NOT_MPEG;
+    return DECODER_OK;
+}
+
+bool IsStandardRate(long rate) {
+    const long* rates = nullptr;
+    size_t count = 0;
+    mpg123_rates(&rates, &count);
+    return std::find(rates, rates + count, rate) != rates + count;
+}
+
+int ConfigureOutput(mpg123_handle* handle, const DecoderOutputOptions& options) {
+    const long rate = options.sampleRate;
+    const int channels = options.convert == DECODER_CONVERT_MONO ? MPG123_MONO : MPG123_STEREO;
+    // Gapless: encoder delay and padding from the header are cut, so lengths match the original.
+    const long flags = MPG123_GAPLESS | MPG123_QUIET | MPG123_NO_FRANKENSTEIN |
+                       (channels == MPG123_MONO ? MPG123_MONO_MIX : 0) | MPG123_AUTO_RESAMPLE;
+    if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK) return DECODER_ERROR_OUTPUT;
+    // Other rates than the MPEG ones go through the resampler that a forced rate selects.
+    if (mpg123_param(handle, MPG123_FORCE_RATE, IsStandardRate(rate) ? 0 : rate, 0) != MPG123_OK)
+        return DECODER_ERROR_OUTPUT;
+    if (mpg123_format_none(handle) != MPG123_OK ||
+        mpg123_format(handle, rate, channels, MPG123_ENC_SIGNED_16) != MPG123_OK)
+        return DECODER_ERROR_OUTPUT;
+    return DECODER_OK;
+}
+
+// Frames and output samples from a pass over every frame, so that totals are exact also for a
+// VBR file without a header. On a handle of its own: a scan that finds the file shorter than its
+// header says turns gapless trimming off for the handle that scanned.
+bool Scan(const char* path, const DecoderOutputOptions& options, off_t& frames, off_t& samples) {
+    int error = MPG123_OK;
+    mpg123_handle* handle = mpg123_new(nullptr, &error);
+    if (!handle) return false;
+    const bool ok = ConfigureOutput(handle, options) == DECODER_OK &&
+                    mpg123_open(handle, path) == MPG123_OK && mpg123_scan(handle) == MPG123_OK;
+    if (ok) {
+        frames = mpg123_framelength(handle);
+        samples = mpg123_length(handle);
+    }
+    mpg123_delete(handle);
+    return ok;
+}
+
+int32_t ClampFrames(off_t frames) {
+    return static_cast<int32_t>(std::clamp<off_t>(frames, 0, std::numeric_limits<int32_t>::max()));
+}
+
+void FillInfo(DecoderState& s, off_t samples, DecoderFileInfo* info) {
+    std::memset(info, 0, sizeof *info);
+    mpg123_frameinfo2 frame{};
+    if (mpg123_info2(s.handle, &frame) == MPG123_OK) {
+        info->sampleRate = static_cast<int32_t>(frame.rate);
+        info->channels = frame.mode == MPG123_M_MONO ? 1 : 2;
+        info->bitRate = frame.bitrate;
+        info->layer = frame.layer;
+        info->mpegVersion = frame.version == MPG123_1_0   ? 10
+                            : frame.version == MPG123_2_0 ? 20
+                                                          : 25;
+        info->variable = frame.vbr != MPG123_CBR;
+    }
+    info->outputRate = static_cast<int32_t>(s.outputRate);
+    info->outputChannels = s.outputChannels;
+    info->outputSamples = samples;
+    info->durationMs = static_cast<int32_t>(std::min<int64_t>(
+        static_cast<int64_t>(samples) * 1000 / s.outputRate, std::numeric_limits<int32_t>::max()));
+    info->totalFrames = s.totalFrames;
+}
+
+} // namespace
+
+SV_EXPORT void DecoderStartUp(void) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    if (s.started) {
+        CloseSource(s);
+        return;
+    }
+    int error = MPG123_OK;
+    s.handle = mpg123_new(nullptr, &error);
+    s.started = s.handle != nullptr;
+}
+
+SV_EXPORT void DecoderCloseFile(void) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    if (s.started) CloseSource(s);
+}
+
+SV_EXPORT int DecoderOpenFile(const char* path, DecoderFileInfo* info) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    if (!s.started) return Fail(s, DECODER_ERROR_NOT_STARTED);
+    if (!path || !info) return Fail(s, DECODER_ERROR_ARGUMENT);
+    CloseSource(s);
+    std::memset(info, 0, sizeof *info);
+    struct stat source {};
+    if (const int head = CheckHead(path, source); head != DECODER_OK) return Fail(s, head);
+    if (const int output = ConfigureOutput(s.handle, s.options); output != DECODER_OK)
+        return Fail(s, output);
+    if (mpg123_open(s.handle, path) != MPG123_OK) return Fail(s, DECODER_ERROR_OPEN);
+    s.fileOpen = true;
+    s.sourceDevice = source.st_dev;
+    s.sourceInode = source.st_ino;
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(s.handle, &rate, &channels, &encoding) != MPG123_OK) {
+        const int error = mpg123_errcode(s.handle) == MPG123_BAD_OUTFORMAT ? DECODER_ERROR_OUTPUT
+                                                                           : DECODER_ERROR_NOT_MPEG;
+        CloseSource(s);
+        return Fail(s, error);
+    }
+    off_t frames = 0, samples = 0;
+    if (!Scan(path, s.options, frames, samples) || frames <= 0 || samples < 0) {
+        CloseSource(s);
+        return Fail(s, DECODER_ERROR_NOT_MPEG);
+    }
+    s.totalFrames = ClampFrames(frames);
+    s.outputRate = rate;
+    s.outputChannels = channels;
+    FillInfo(s, samples, info);
+    s.lastError = DECODER_OK;
+    return 1;
+}
+
+SV_EXPORT int DecoderSetOutput(const DecoderOutputOptions* options) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    if (!options ||
+        (options->convert != DECODER_CONVERT_STEREO && options->convert != DECODER_CONVERT_MONO) ||
+        options->sampleRate < DECODER_MIN_RATE || options->sampleRate > DECODER_MAX_RATE)
+        return Fail(s, DECODER_ERROR_ARGUMENT);
+    s.options = *options;
+    s.lastError = DECODER_OK;
+    return 1;
+}
+
+SV_EXPORT int DecoderBeginWave(const char* path) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    if (!s.started) return Fail(s, DECODER_ERROR_NOT_STARTED);
+    if (!path) return Fail(s, DECODER_ERROR_ARGUMENT);
+    if (!s.fileOpen) return Fail(s, DECODER_ERROR_NO_FILE);
+    // Creating the WAV would truncate the MP3 being read.
+    if (struct stat target{}; stat(path, &target) == 0 && target.st_dev == s.sourceDevice &&
+                              target.st_ino == s.sourceInode)
+        return Fail(s, DECODER_ERROR_SAME_FILE);
+    if (s.wave.IsOpen()) s.wave.Close();
+    // A second WAV of the same file starts from its beginning again.
+    if (mpg123_seek(s.handle, 0, SEEK_SET) < 0) return Fail(s, DECODER_ERROR_DECODE);
+    if (!s.wave.Create(path, s.outputRate, s.outputChannels))
+        return Fail(s, DECODER_ERROR_CREATE_WAVE);
+    s.lastError = DECODER_OK;
+    return 1;
+}
+
+SV_EXPORT int DecoderStep(int32_t* position) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    if (!s.started) return Fail(s, DECODER_ERROR_NOT_STARTED);
+    if (!s.wave.IsOpen()) return Fail(s, DECODER_ERROR_NO_WAVE);
+    size_t done = 0;
+    const int result = mpg123_read(s.handle, s.buffer.data(), s.buffer.size(), &done);
+    // The end of the stream can come with its last samples: write them before closing.
+    if (done > 0 && !s.wave.Write(s.buffer.data(), done)) {
+        s.wave.Close();
+        return Fail(s, DECODER_ERROR_WRITE);
+    }
+    if (result == MPG123_DONE) {
+        if (position) *position = s.totalFrames;
+        s.lastError = s.wave.Close() ? DECODER_OK : DECODER_ERROR_WRITE;
+        return 0;
+    }
+    if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+        s.wave.Close();
+        return Fail(s, DECODER_ERROR_DECODE);
+    }
+    if (position) *position = std::min(ClampFrames(mpg123_tellframe(s.handle)), s.totalFrames);
+    s.lastError = DECODER_OK;
+    return 1;
+}
+
+SV_EXPORT void DecoderShutDown(void) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    if (!s.started) return;
+    CloseSource(s);
+    mpg123_delete(s.handle);
+    s.handle = nullptr;
+    s.started = false;
+}
+
+SV_EXPORT int DecoderLastError(void) {
+    auto& s = State();
+    std::lock_guard guard(s.lock);
+    return s.lastError;
+}

@@ -1,0 +1,50 @@
+// The program's binding of the decoder library.
+#include "app/decoder.h"
+#include "tests/outside/audio_files.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+using namespace svtest;
+
+TEST(DecoderBinding, DecodesThroughTheLinkedLibrary) {
+    ScratchDir dir;
+    dir.MakeMp3("曲 1.mp3", 44100, 2, 30000);
+
+    sv::DecoderLibrary& decoder = sv::Decoder();
+    DecoderFileInfo info{};
+    decoder.StartUp();
+    EXPECT_FALSE(decoder.OpenFile(dir.Path("曲 1.mp3.wav").string(), info));
+    EXPECT_EQ(decoder.LastError(), DECODER_ERROR_NOT_MPEG);
+    ASSERT_TRUE(decoder.SetOutput({0, DECODER_CONVERT_STEREO, 44100}));
+    ASSERT_TRUE(decoder.OpenFile(dir.Path("曲 1.mp3").string(), info));
+    ASSERT_TRUE(decoder.BeginWave(dir.Path("曲 1.wav").string()));
+    int32_t position = 0;
+    while (decoder.Step(position)) {
+    }
+    EXPECT_EQ(decoder.LastError(), DECODER_OK);
+    EXPECT_EQ(position, info.totalFrames);
+    decoder.CloseFile();
+    decoder.ShutDown();
+    EXPECT_EQ(ReadWav(dir.Path("曲 1.wav")).Samples(), 30000u);
+}
+
+// The program finds libvbmp3.so beside itself wherever its folder is.
+TEST(DecoderBinding, LinksWithAnOriginRunPath) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::FILE* pipe = popen(("readelf -d '" + self + "' 2>/dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string dynamic;
+    std::array<char, 512> line{};
+    while (std::fgets(line.data(), line.size(), pipe)) dynamic += line.data();
+    pclose(pipe);
+    if (dynamic.empty()) GTEST_SKIP() << "readelf is not available";
+    EXPECT_NE(dynamic.find("libvbmp3.so"), std::string::npos);
+    EXPECT_NE(dynamic.find("$ORIGIN"), std::string::npos) << dynamic;
+}
+
+} // namespace
