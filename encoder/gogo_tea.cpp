@@ -68,6 +68,8 @@ public:
 
 protected:
     bool event(QEvent* e) override {
+        // The worker made the event under this lock; taking it orders that before our reads.
+        { std::lock_guard lock(owner_.notifyMutex_); }
         if (e->type() != kNotifyEvent) return QObject::event(e);
         try {
             owner_.DeliverNextNotification();
