@@ -66,7 +66,8 @@ void TEncodeThread::Close() {
 void TEncodeThread::Execute() {
     std::fenv_t saved;
     std::fegetenv(&saved);
-    SetCurrentThreadPriority(tpIdle);
+    // The priority is set for each job only: an idle worker sleeps on its queue, and lowering
+    // it in between would keep an unprivileged process from raising it for the next job.
     for (;;) {
         std::deque<TGogoMessage> messages;
         {
@@ -100,7 +101,6 @@ void TEncodeThread::Execute() {
                 if (encoding_ && (m.Msg == WM_GOGO_QUIT || m.Job == job_)) {
                     Close();
                     std::fesetenv(&saved);
-                    SetCurrentThreadPriority(tpIdle);
                     encoding_ = false;
                 }
                 if (m.Msg == WM_GOGO_QUIT) return; // destruction: no notification
@@ -132,7 +132,6 @@ void TEncodeThread::Execute() {
         // the next job at once.
         Close();
         std::fesetenv(&saved);
-        SetCurrentThreadPriority(tpIdle);
         encoding_ = false;
         if (result != MPGE_END_OF_STREAM) Notify(WM_GOGO_ERROR, result, 0);
         Notify(WM_GOGO_FINISHED, result == MPGE_END_OF_STREAM ? 0 : -1, 0);

@@ -65,7 +65,12 @@ enum {
     MPGE_CFG_MS_SETTING = 32  /* threshold 0..100, power 0..100 */
 };
 
-/* MPGE_getConfigure: writes the job's total number of frames as an int32_t. */
+/* This library writes plain MP3 only: MPGE_detectConfigure refuses the RIFF containers (1, 2)
+ * with MPGE_ERR_UNSUPPORTED_FORMAT. An ID3 block of 128 bytes starting with "TAG" (version 1)
+ * goes after the audio; any other block (version 2) goes before it, unchanged. */
+
+/* MPGE_getConfigure: writes the job's total number of frames as an int32_t (0 for memory input
+ * of unknown size). */
 enum { MPGE_CFG_FRAME_COUNT = 15 };
 
 /* Value 1 of MPGE_CFG_INPUT. */

@@ -151,6 +151,42 @@ TEST_F(GogoStandIn, Id3BlockIsWrittenAsGiven) {
     EXPECT_EQ(DecodedSamples(Path("t.mp3"), Path("t-back.wav"), 2), 3000);
 }
 
+TEST_F(GogoStandIn, Id3VersionOneGoesAfterTheAudio) {
+    WavSpec spec;
+    spec.samples = 3000;
+    test::WriteFile(Path("t.wav"), MakeWav(spec));
+    std::string tag = "TAG" + std::string(125, 'x');
+    tea.SetID3TagInfo({128, tag.data()});
+    ASSERT_TRUE(Encode(Path("t.wav"), Path("t.mp3")));
+    std::string mp3 = test::ReadFile(Path("t.mp3"));
+    ASSERT_GT(mp3.size(), 128u);
+    EXPECT_EQ(mp3.substr(mp3.size() - 128), tag);
+    EXPECT_EQ(DecodedSamples(Path("t.mp3"), Path("t-back.wav"), 2), 3000);
+}
+
+TEST_F(GogoStandIn, MemoryInputThroughTheRing) {
+    WavSpec spec;
+    spec.samples = 1152 * 40; // whole frames: the last read is not padded
+    const std::string pcm = MakeWav(spec).substr(44);
+    tea.SetEncodeMode(_MEMORY);
+    tea.SetDestFile(Path("mem.mp3"));
+    tea.QuerySettings();
+    EXPECT_EQ(tea.AllFrames(), 0); // unknown length
+    tea.Execute();
+    size_t sent = 0;
+    while (sent < pcm.size()) {
+        const int chunk = static_cast<int>(std::min<size_t>(100000, pcm.size() - sent));
+        if (tea.WriteBuffer(pcm.data() + sent, chunk))
+            sent += static_cast<size_t>(chunk);
+        else
+            test::Drain(5);
+    }
+    ASSERT_TRUE(tea.WriteBuffer(nullptr, 0));
+    ASSERT_TRUE(test::WaitFor([&] { return finished; }, 60000));
+    EXPECT_FALSE(aborted);
+    EXPECT_EQ(DecodedSamples(Path("mem.mp3"), Path("mem-back.wav"), 2), 1152L * 40);
+}
+
 TEST_F(GogoStandIn, BadSourcesAreRefused) {
     const std::string out = Path("out.mp3");
     ExpectRefused(Path("missing.wav"), out);
