@@ -72,6 +72,7 @@ struct Job {
     long audioStart = 0; // where the first MP3 frame (the Info tag frame) begins
     Bytes id3Tail;       // an ID3v1 block goes after the audio
     Bytes pcm;
+    std::vector<short> samples;
     Bytes mp3;
 };
 
@@ -281,7 +282,8 @@ MPGE_RESULT Detect() {
 
 // Encodes the PCM in job.pcm (`samples` per channel) and writes what the encoder gives back.
 MPGE_RESULT EncodePcm(Job& job, int samples) {
-    std::vector<short> pcm(static_cast<size_t>(samples) * job.channels);
+    std::vector<short>& pcm = job.samples;
+    pcm.resize(static_cast<size_t>(samples) * job.channels);
     for (size_t i = 0; i < pcm.size(); ++i)
         pcm[i] = static_cast<short>(Le16(job.pcm.data() + 2 * i));
     const int mp3Size = static_cast<int>(job.mp3.size());
