@@ -324,29 +324,6 @@ TEST_F(GogoTeaSettings, NothingChangesWhileEncoding) {
     EXPECT_EQ(tea.BitRate(), 64);
 }
 
-TEST_F(GogoTeaSettings, InitializeRestoresDefaults) {
-    tea.SetBitrate(64);
-    tea.SetEncodeType(_MONO);
-    tea.SetFrequency(3);
-    tea.SetUseVBR(true);
-    tea.SetPriority(tpHigher);
-    TMSSetting ms;
-    ms.Enabled = true;
-    ms.Power = 1;
-    tea.SetMSSetting(&ms);
-    tea.Initialize();
-    EXPECT_EQ(tea.BitRate(), 128);
-    EXPECT_EQ(tea.EncodeType(), _JOINT);
-    EXPECT_EQ(tea.Frequency(), 100);
-    EXPECT_FALSE(tea.UseVBR());
-    EXPECT_EQ(tea.Priority(), tpIdle);
-    EXPECT_EQ(tea.SourceFile(), "");
-    EXPECT_FALSE(tea.MSSetting()->Enabled);
-    EXPECT_EQ(tea.MSSetting()->Power, 66);
-    EXPECT_EQ(tea.Optimization(), TSetOfUseUnit({_USE_MMX, _USE_3DNOW, _USE_KNI, _USE_EX_3DNOW}));
-    EXPECT_EQ(tea.VBRBitrate()->High, 128);
-}
-
 TEST_F(GogoTeaSettings, VersionAndUnitsAskTheLibraryEachTime) {
     fake.SetVersion(0x0245, "fake 2.69");
     EXPECT_EQ(tea.VersionCode(), 0x0245u);

@@ -212,17 +212,27 @@ TEST_F(GogoTeaWorker, CallbackWithoutACurrentComponentEndsTheInput) {
     EXPECT_TRUE(fake.MemoryData().empty());
 }
 
-TEST_F(GogoTeaWorker, TwoComponentsRunSideBySide) {
-    auto* other = new TGogoTea(nullptr);
-    Events otherEvents;
-    otherEvents.Attach(*other);
-    fake.SetFrames(300);
+TEST_F(GogoTeaWorker, HandlerExceptionsStayOutOfTheEventLoop) {
+    fake.SetFrames(2);
+    std::string caught;
+    auto saved = TGogoTea::HandleEventException;
+    TGogoTea::HandleEventException = [&](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            caught = e.what();
+        }
+    };
+    tea->OnFinish = [&](TObject*, bool) {
+        ++events.finished;
+        throw EGogoTeaError("handler failed");
+    };
     tea->Execute();
-    other->Execute();
-    ASSERT_TRUE(WaitFor([&] { return events.finished == 1 && otherEvents.finished == 1; }));
-    EXPECT_EQ(events.seen.front(), "progress 0/300");
-    EXPECT_EQ(otherEvents.seen.front(), "progress 0/300");
-    delete other;
+    const bool done = WaitFinished();
+    TGogoTea::HandleEventException = saved;
+    ASSERT_TRUE(done);
+    EXPECT_EQ(caught, "handler failed");
+    EXPECT_FALSE(tea->IsEncoding());
 }
 
 } // namespace
