@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRect>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -438,71 +439,27 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (!surface_.Image) return;
-    if (x2 < x1) std::swap(x1, x2);
-    if (y2 < y1) std::swap(y1, y2);
-    int w = x2 - x1;
-    int h = y2 - y1;
-    if (w <= 0 || h <= 0) return;
-    // Horizontal extent of the shape on each row.
-    double cx = (x1 + x2 - 1) / 2.0;
-    double cy = (y1 + y2 - 1) / 2.0;
-    double rx = (w - 1) / 2.0;
-    double ry = (h - 1) / 2.0;
-    std::vector<std::pair<int, int>> spans(static_cast<std::size_t>(h));
-    for (int i = 0; i < h; ++i) {
-        double t = ry > 0 ? (y1 + i - cy) / ry : 0.0;
-        double half = rx * std::sqrt(std::max(0.0, 1.0 - t * t));
-        spans[static_cast<std::size_t>(i)] = {static_cast<int>(std::lround(cx - half)),
-                                              static_cast<int>(std::lround(cx + half)) + 1};
-    }
-    auto inside = [&](int x, int y) {
-        if (y < y1 || y >= y2) return false;
-        auto [l, r] = spans[static_cast<std::size_t>(y - y1)];
-        return x >= l && x < r;
-    };
+    TRegion shape = TRegion::FromEllipse(
+        {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)});
     bool outline = pen_->Style() != psClear;
     std::uint32_t penRgb = ToPixel(pen_->Color());
-    for (int y = y1; y < y2; ++y) {
-        auto [l, r] = spans[static_cast<std::size_t>(y - y1)];
-        for (int x = l; x < r; ++x) {
-            bool edge =
-                !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
+    TRect b = shape.Bounds();
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x) {
+            if (!shape.Contains(x, y)) continue;
+            bool edge = !shape.Contains(x - 1, y) || !shape.Contains(x + 1, y) ||
+                        !shape.Contains(x, y - 1) || !shape.Contains(x, y + 1);
             if (edge && outline)
                 PenPixel(x + surface_.Origin.X, y + surface_.Origin.Y, penRgb);
             else
                 FillWithBrush(x, y, x + 1, y + 1);
         }
-    }
     Changed();
 }
 
 void TCanvas::Polygon(const std::vector<TPoint>& points) {
     if (!surface_.Image || points.size() < 2) return;
-    if (brush_->Style() != bsClear && points.size() >= 3) {
-        int top = points[0].Y;
-        int bottom = points[0].Y;
-        for (const TPoint& p : points) {
-            top = std::min(top, p.Y);
-            bottom = std::max(bottom, p.Y);
-        }
-        std::vector<double> xs;
-        for (int y = top; y < bottom; ++y) {
-            double sy = y + 0.5;
-            xs.clear();
-            for (std::size_t i = 0; i < points.size(); ++i) {
-                const TPoint& a = points[i];
-                const TPoint& b = points[(i + 1) % points.size()];
-                if ((a.Y <= sy) == (b.Y <= sy)) continue;
-                xs.push_back(a.X + (sy - a.Y) * (b.X - a.X) / static_cast<double>(b.Y - a.Y));
-            }
-            std::sort(xs.begin(), xs.end());
-            for (std::size_t i = 0; i + 1 < xs.size(); i += 2) {
-                int l = static_cast<int>(std::ceil(xs[i] - 0.5));
-                int r = static_cast<int>(std::ceil(xs[i + 1] - 0.5));
-                FillWithBrush(l, y, r, y + 1);
-            }
-        }
-    }
+    if (brush_->Style() != bsClear) FillRegion(TRegion::FromPolygon(points, false));
     for (std::size_t i = 0; i < points.size(); ++i) {
         const TPoint& a = points[i];
         const TPoint& b = points[(i + 1) % points.size()];
@@ -970,6 +927,169 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
     }
     if (single && (format & (DT_VCENTER | DT_BOTTOM))) return top - rect.Top + lineHeight;
     return textHeight;
+}
+
+} // namespace sv
+
+namespace sv {
+
+// ---- regions -----------------------------------------------------------------------------
+
+TRegion TRegion::FromRect(const TRect& rect) {
+    TRegion r;
+    if (IsRectEmpty(rect)) return r;
+    r.bounds_ = rect;
+    r.bits_.assign(static_cast<std::size_t>(rect.Width()) * rect.Height(), true);
+    return r;
+}
+
+TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, bool winding) {
+    TRegion r;
+    if (points.size() < 3) return r;
+    TRect b{points[0].X, points[0].Y, points[0].X, points[0].Y};
+    for (const TPoint& p : points) {
+        b.Left = std::min(b.Left, p.X);
+        b.Top = std::min(b.Top, p.Y);
+        b.Right = std::max(b.Right, p.X + 1);
+        b.Bottom = std::max(b.Bottom, p.Y + 1);
+    }
+    r.bounds_ = b;
+    r.bits_.assign(static_cast<std::size_t>(b.Width()) * b.Height(), false);
+    for (int y = b.Top; y < b.Bottom; ++y) {
+        double sy = y + 0.5;
+        std::vector<std::pair<double, int>> xs; // crossing and direction
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const TPoint& p = points[i];
+            const TPoint& q = points[(i + 1) % points.size()];
+            if ((p.Y <= sy) == (q.Y <= sy)) continue;
+            xs.emplace_back(p.X + (sy - p.Y) * (q.X - p.X) / static_cast<double>(q.Y - p.Y),
+                            q.Y > p.Y ? 1 : -1);
+        }
+        std::sort(xs.begin(), xs.end());
+        int count = 0;
+        for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
+            count += xs[i].second;
+            bool inside = winding ? count != 0 : (i % 2) == 0;
+            if (!inside) continue;
+            int l = std::max(b.Left, static_cast<int>(std::ceil(xs[i].first - 0.5)));
+            int rr = std::min(b.Right, static_cast<int>(std::ceil(xs[i + 1].first - 0.5)));
+            for (int x = l; x < rr; ++x)
+                r.bits_[static_cast<std::size_t>((y - b.Top) * b.Width() + x - b.Left)] = true;
+        }
+    }
+    r.Shrink();
+    return r;
+}
+
+TRegion TRegion::FromRoundRect(int left, int top, int right, int bottom, int w, int h) {
+    TRegion r = FromRect({left, top, right, bottom});
+    if (r.Empty()) return r;
+    w = std::min(std::abs(w), right - left);
+    h = std::min(std::abs(h), bottom - top);
+    if (w < 2 || h < 2) return r;
+    double rx = w / 2.0;
+    double ry = h / 2.0;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            double px = x + 0.5;
+            double py = y + 0.5;
+            double cx = px < left + rx ? left + rx : (px > right - rx ? right - rx : px);
+            double cy = py < top + ry ? top + ry : (py > bottom - ry ? bottom - ry : py);
+            double dx = (px - cx) / rx;
+            double dy = (py - cy) / ry;
+            if (dx * dx + dy * dy > 1.0)
+                r.bits_[static_cast<std::size_t>((y - top) * (right - left) + x - left)] = false;
+        }
+    }
+    r.Shrink();
+    return r;
+}
+
+TRegion TRegion::FromEllipse(const TRect& rect) {
+    return FromRoundRect(rect.Left, rect.Top, rect.Right, rect.Bottom, rect.Width(), rect.Height());
+}
+
+bool TRegion::Contains(int x, int y) const {
+    if (!PtInRect(bounds_, {x, y})) return false;
+    return bits_[static_cast<std::size_t>((y - bounds_.Top) * bounds_.Width() + x - bounds_.Left)];
+}
+
+void TRegion::Offset(int dx, int dy) {
+    if (!Empty()) OffsetRect(bounds_, dx, dy);
+}
+
+TRegion TRegion::Combine(const TRegion& a, const TRegion& b, TRegionCombine mode) {
+    TRect u;
+    if (a.Empty())
+        u = b.bounds_;
+    else if (b.Empty())
+        u = a.bounds_;
+    else
+        u = {std::min(a.bounds_.Left, b.bounds_.Left), std::min(a.bounds_.Top, b.bounds_.Top),
+             std::max(a.bounds_.Right, b.bounds_.Right),
+             std::max(a.bounds_.Bottom, b.bounds_.Bottom)};
+    TRegion r;
+    if (IsRectEmpty(u)) return r;
+    r.bounds_ = u;
+    r.bits_.assign(static_cast<std::size_t>(u.Width()) * u.Height(), false);
+    for (int y = u.Top; y < u.Bottom; ++y)
+        for (int x = u.Left; x < u.Right; ++x) {
+            bool p = a.Contains(x, y);
+            bool q = b.Contains(x, y);
+            bool in = mode == rcAnd   ? (p && q)
+                      : mode == rcOr  ? (p || q)
+                      : mode == rcXor ? (p != q)
+                                      : (p && !q);
+            r.bits_[static_cast<std::size_t>((y - u.Top) * u.Width() + x - u.Left)] = in;
+        }
+    r.Shrink();
+    return r;
+}
+
+void TRegion::Shrink() {
+    TRect b{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+    for (int y = bounds_.Top; y < bounds_.Bottom; ++y)
+        for (int x = bounds_.Left; x < bounds_.Right; ++x)
+            if (Contains(x, y)) {
+                b.Left = std::min(b.Left, x);
+                b.Top = std::min(b.Top, y);
+                b.Right = std::max(b.Right, x + 1);
+                b.Bottom = std::max(b.Bottom, y + 1);
+            }
+    if (b.Left == INT_MAX) {
+        *this = TRegion();
+        return;
+    }
+    if (b == bounds_) return;
+    std::vector<bool> bits(static_cast<std::size_t>(b.Width()) * b.Height());
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            bits[static_cast<std::size_t>((y - b.Top) * b.Width() + x - b.Left)] = Contains(x, y);
+    bounds_ = b;
+    bits_ = std::move(bits);
+}
+
+void TCanvas::FillRegion(const TRegion& region) {
+    TRect b = region.Bounds();
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            if (region.Contains(x, y)) FillWithBrush(x, y, x + 1, y + 1);
+    Changed();
+}
+
+void TCanvas::FrameRegion(const TRegion& region, int w, int h) {
+    TRect b = region.Bounds();
+    auto edge = [&](int x, int y) {
+        for (int d = 1; d <= w; ++d)
+            if (!region.Contains(x - d, y) || !region.Contains(x + d, y)) return true;
+        for (int d = 1; d <= h; ++d)
+            if (!region.Contains(x, y - d) || !region.Contains(x, y + d)) return true;
+        return false;
+    };
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            if (region.Contains(x, y) && edge(x, y)) FillWithBrush(x, y, x + 1, y + 1);
+    Changed();
 }
 
 } // namespace sv

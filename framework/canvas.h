@@ -129,6 +129,36 @@ constexpr TCopyMode ROP_DSPDxax = 0x00E20746;
 // Returned by Pixels for a point outside the image or the clip rectangle.
 constexpr TColor CLR_INVALID = 0xFFFFFFFF;
 
+// ---- regions ----------------------------------------------------------------------------
+
+enum class TRegionCombine { rcAnd, rcOr, rcXor, rcDiff };
+using enum TRegionCombine;
+
+// A set of pixels, for shaped fills and frames.
+class TRegion {
+public:
+    TRegion() = default;
+    // [Left, Right) x [Top, Bottom).
+    static TRegion FromRect(const TRect& rect);
+    // Pixels whose centres lie inside; `winding` chooses the non-zero rule over even-odd.
+    static TRegion FromPolygon(const std::vector<TPoint>& points, bool winding);
+    // [left, right) x [top, bottom) with each corner cut to a quarter of a w x h ellipse.
+    static TRegion FromRoundRect(int left, int top, int right, int bottom, int w, int h);
+    static TRegion FromEllipse(const TRect& rect);
+    static TRegion Combine(const TRegion& a, const TRegion& b, TRegionCombine mode);
+
+    bool Contains(int x, int y) const;
+    bool Empty() const { return IsRectEmpty(bounds_); }
+    // The smallest rectangle holding every pixel (all zero when empty).
+    TRect Bounds() const { return bounds_; }
+    void Offset(int dx, int dy);
+
+private:
+    void Shrink();
+    TRect bounds_;
+    std::vector<bool> bits_; // row-major over bounds_
+};
+
 // ---- the canvas --------------------------------------------------------------------------
 
 // Where a canvas draws: an image, the image position of the canvas's (0, 0), and the part of
@@ -204,6 +234,11 @@ public:
     // Dotted ring: pixels whose image x + y is even XOR with the brush colour, the others with
     // the font colour (black by default, so they stay). Drawing it twice restores the pixels.
     void DrawFocusRect(const TRect& rect);
+
+    // The region's pixels in the brush; a frame of the region's own pixels that lie within
+    // `w` columns or `h` rows of its outside.
+    void FillRegion(const TRegion& region);
+    void FrameRegion(const TRegion& region, int w, int h);
 
     // Pixels.
     TColor Pixels(int x, int y) const;

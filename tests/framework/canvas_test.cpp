@@ -348,3 +348,35 @@ TEST(CanvasShapes, EllipseAndPolygonStayInsideTheirBounds) {
     EXPECT_EQ(p.at(1, 10), clBlack);
     EXPECT_EQ(p.at(9, 9), clWhite);
 }
+
+TEST(CanvasRegions, BalloonWithSpoutFillsAndFrames) {
+    // A 125 x 50 window: balloon in the lower 25 rows with 6 x 6 corner ellipses, spout
+    // from the top-left corner.
+    TRegion spout = TRegion::FromPolygon({{0, 0}, {62, 49}, {31, 49}}, true);
+    TRegion balloon = TRegion::FromRoundRect(0, 25, 125, 50, 6, 6);
+    TRegion shape = TRegion::Combine(spout, balloon, rcOr);
+    EXPECT_EQ(balloon.Bounds(), Rect(0, 25, 125, 50));
+    EXPECT_EQ(shape.Bounds(), Rect(0, 0, 125, 50));
+    EXPECT_TRUE(shape.Contains(0, 0));
+    EXPECT_FALSE(shape.Contains(0, 25)); // rounded corner
+    EXPECT_FALSE(shape.Contains(124, 49));
+    EXPECT_TRUE(shape.Contains(3, 25));
+    EXPECT_TRUE(shape.Contains(62, 49));
+    EXPECT_FALSE(shape.Contains(100, 10));
+
+    Surface s(125, 50);
+    s.c()->Brush()->SetColor(clYellow);
+    s.c()->FillRegion(shape);
+    s.c()->Brush()->SetColor(clBlack);
+    s.c()->FrameRegion(shape, 1, 1);
+    EXPECT_EQ(s.at(60, 40), clYellow);
+    EXPECT_EQ(s.at(60, 49), clBlack);
+    EXPECT_EQ(s.at(0, 40), clBlack);
+    EXPECT_EQ(s.at(0, 25), clWhite);
+    EXPECT_EQ(s.at(100, 10), clWhite);
+
+    TRegion none = TRegion::Combine(spout, balloon, rcDiff);
+    EXPECT_FALSE(none.Contains(60, 40));
+    EXPECT_TRUE(none.Contains(20, 20));
+    EXPECT_TRUE(TRegion::FromRect(Rect(3, 3, 3, 9)).Empty());
+}
