@@ -867,6 +867,17 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
     }
     if (all.isEmpty() && !single) lines.clear();
 
+    if (format & DT_END_ELLIPSIS) {
+        for (TextLine& l : lines) {
+            if (l.width <= maxWidth) continue;
+            QString cut = l.text;
+            while (!cut.isEmpty() && width(cut + "...") > maxWidth) cut.chop(1);
+            if (l.underline >= cut.size()) l.underline = -1;
+            l.text = cut + "...";
+            l.width = width(l.text);
+        }
+    }
+
     int textWidth = 0;
     for (const TextLine& l : lines) textWidth = std::max(textWidth, l.width);
     const int textHeight = static_cast<int>(lines.size()) * lineHeight;

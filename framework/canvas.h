@@ -83,6 +83,9 @@ constexpr unsigned DT_NOCLIP = 0x100;
 constexpr unsigned DT_EXTERNALLEADING = 0x200;
 constexpr unsigned DT_CALCRECT = 0x400;
 constexpr unsigned DT_NOPREFIX = 0x800;
+// Accepted; a single line of an edit control lays out like any other.
+constexpr unsigned DT_EDITCONTROL = 0x2000;
+constexpr unsigned DT_END_ELLIPSIS = 0x8000;
 constexpr unsigned DT_HIDEPREFIX = 0x100000;
 
 // DrawEdge edges and sides.
@@ -240,6 +243,10 @@ public:
     void FillRegion(const TRegion& region);
     void FrameRegion(const TRegion& region, int w, int h);
 
+    // The closest colour the surface can show: on 32-bit pixels the colour itself, flag bits
+    // (such as a system colour's) dropped.
+    TColor GetNearestColor(TColor color) const { return color & 0x00FFFFFF; }
+
     // Pixels.
     TColor Pixels(int x, int y) const;
     void SetPixels(int x, int y, TColor color);
@@ -266,7 +273,8 @@ public:
     TSize TextExtent(const std::string& text) const;
     // The platform's formatted text: returns the height of the text (with DT_VCENTER or
     // DT_BOTTOM on a single line, the offset from rect.Top to the text's bottom). DT_CALCRECT
-    // only measures: rect.Right and rect.Bottom are set to bound the text.
+    // only measures: rect.Right and rect.Bottom are set to bound the text. DT_END_ELLIPSIS
+    // ends a line too wide for the rectangle with "...".
     int DrawText(const std::string& text, TRect& rect, unsigned format);
 
     TNotifyEvent OnChange;

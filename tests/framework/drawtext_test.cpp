@@ -200,3 +200,13 @@ TEST(TextOut, QtMetricsDrawSomethingInsideTheMeasuredBox) {
         }
     EXPECT_GT(inside, 0);
 }
+
+TEST(DrawText, EndEllipsisShortensOnlyLinesThatDoNotFit) {
+    TextSurface s(100, 20);
+    TRect r = Rect(0, 0, 48, 40);
+    s.c()->DrawText("abcdefgh\r\nab", r, DT_CALCRECT | DT_END_ELLIPSIS);
+    EXPECT_EQ(r, Rect(0, 0, 48, 24)); // "abc..." and "ab"
+    r = Rect(0, 0, 20, 20);
+    s.c()->DrawText("abcdef", r, DT_CALCRECT | DT_END_ELLIPSIS | DT_SINGLELINE);
+    EXPECT_EQ(r.Right, 24); // only the dots remain, and they still overflow
+}
