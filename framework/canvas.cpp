@@ -179,10 +179,8 @@ bool HatchPixel(TBrushStyle style, int x, int y) {
 }
 
 TRect Intersect(const TRect& a, const TRect& b) {
-    TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-            std::min(a.Bottom, b.Bottom)};
-    if (r.Right < r.Left) r.Right = r.Left;
-    if (r.Bottom < r.Top) r.Bottom = r.Top;
+    TRect r;
+    IntersectRect(r, a, b);
     return r;
 }
 
@@ -274,11 +272,11 @@ void TCanvas::Changed() {
 
 // ---- lines -------------------------------------------------------------------------------
 
-void TCanvas::PenPixel(int ix, int iy, std::uint32_t penRgb) {
+void TCanvas::PenPixel(int ix, int iy, std::uint32_t penRgb, const TRect& clip) {
     int w = pen_->Width();
     int l = ix - w / 2;
     int t = iy - w / 2;
-    TRect box = Intersect({l, t, l + w, t + w}, ImageClip());
+    TRect box = Intersect({l, t, l + w, t + w}, clip);
     for (int y = box.Top; y < box.Bottom; ++y) {
         std::uint32_t* row = Row(*surface_.Image, y);
         for (int x = box.Left; x < box.Right; ++x)
@@ -306,26 +304,36 @@ std::vector<int> DashPattern(TPenStyle style) {
 
 void TCanvas::DrawLine(int x1, int y1, int x2, int y2) {
     if (!surface_.Image || pen_->Style() == psClear) return;
+    const TRect clip = ImageClip();
+    const std::int64_t ox = surface_.Origin.X;
+    const std::int64_t oy = surface_.Origin.Y;
+    // Nothing to do for a line whose box (widened by the pen) misses the clip.
+    const std::int64_t reach = pen_->Width();
+    if (std::max(x1, x2) + ox + reach < clip.Left || std::min(x1, x2) + ox - reach >= clip.Right ||
+        std::max(y1, y2) + oy + reach < clip.Top || std::min(y1, y2) + oy - reach >= clip.Bottom)
+        return;
     std::uint32_t rgb = ToPixel(pen_->Color());
     std::vector<int> dashes = DashPattern(pen_->Style());
-    int ox = surface_.Origin.X;
-    int oy = surface_.Origin.Y;
-    int dx = std::abs(x2 - x1);
-    int dy = std::abs(y2 - y1);
+    std::int64_t dx = std::abs(static_cast<std::int64_t>(x2) - x1);
+    std::int64_t dy = std::abs(static_cast<std::int64_t>(y2) - y1);
     int sx = x1 < x2 ? 1 : -1;
     int sy = y1 < y2 ? 1 : -1;
-    int err = dx - dy;
-    int x = x1;
-    int y = y1;
+    std::int64_t err = dx - dy;
+    std::int64_t x = x1;
+    std::int64_t y = y1;
     std::size_t dashIndex = 0;
     int dashLeft = dashes.empty() ? 0 : dashes[0];
     while (x != x2 || y != y2) {
-        if (dashes.empty() || dashIndex % 2 == 0) PenPixel(x + ox, y + oy, rgb);
+        std::int64_t ix = x + ox;
+        std::int64_t iy = y + oy;
+        if ((dashes.empty() || dashIndex % 2 == 0) && ix + reach >= clip.Left &&
+            ix - reach < clip.Right && iy + reach >= clip.Top && iy - reach < clip.Bottom)
+            PenPixel(static_cast<int>(ix), static_cast<int>(iy), rgb, clip);
         if (!dashes.empty() && --dashLeft == 0) {
             dashIndex = (dashIndex + 1) % dashes.size();
             dashLeft = dashes[dashIndex];
         }
-        int e2 = 2 * err;
+        std::int64_t e2 = 2 * err;
         if (e2 > -dy) {
             err -= dy;
             x += sx;
@@ -426,7 +434,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
         for (int ix = std::max(l + ox, clip.Left); ix < std::min(r + ox, clip.Right); ++ix)
             Store(row[ix], ApplyPenMode(pen_->Mode(), rgb, row[ix] & 0xFFFFFF));
     };
-    for (int y = y1; y < y2; ++y) {
+    for (int y = std::max(y1, clip.Top - oy); y < std::min(y2, clip.Bottom - oy); ++y) {
         if (y < y1 + w || y >= y2 - w) {
             span(y, x1, x2);
         } else {
@@ -439,18 +447,29 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (!surface_.Image) return;
-    TRegion shape = TRegion::FromEllipse(
-        {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)});
+    const TRect box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+    if (IsRectEmpty(box)) return;
+    auto inside = [&](int x, int y) {
+        return PtInRect(box, {x, y}) &&
+               InRoundRect(box, static_cast<double>(box.Right) - box.Left,
+                           static_cast<double>(box.Bottom) - box.Top, x, y);
+    };
+    const TRect clip = ImageClip();
+    const int ox = surface_.Origin.X;
+    const int oy = surface_.Origin.Y;
+    // Only the visible part (widened by the pen) is looked at.
+    const int reach = pen_->Width();
+    TRect look = Intersect(box, {clip.Left - ox - reach, clip.Top - oy - reach,
+                                 clip.Right - ox + reach, clip.Bottom - oy + reach});
     bool outline = pen_->Style() != psClear;
     std::uint32_t penRgb = ToPixel(pen_->Color());
-    TRect b = shape.Bounds();
-    for (int y = b.Top; y < b.Bottom; ++y)
-        for (int x = b.Left; x < b.Right; ++x) {
-            if (!shape.Contains(x, y)) continue;
-            bool edge = !shape.Contains(x - 1, y) || !shape.Contains(x + 1, y) ||
-                        !shape.Contains(x, y - 1) || !shape.Contains(x, y + 1);
+    for (int y = look.Top; y < look.Bottom; ++y)
+        for (int x = look.Left; x < look.Right; ++x) {
+            if (!inside(x, y)) continue;
+            bool edge =
+                !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
             if (edge && outline)
-                PenPixel(x + surface_.Origin.X, y + surface_.Origin.Y, penRgb);
+                PenPixel(x + ox, y + oy, penRgb, clip);
             else
                 FillWithBrush(x, y, x + 1, y + 1);
         }
@@ -459,7 +478,8 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
 
 void TCanvas::Polygon(const std::vector<TPoint>& points) {
     if (!surface_.Image || points.size() < 2) return;
-    if (brush_->Style() != bsClear) FillRegion(TRegion::FromPolygon(points, false));
+    if (brush_->Style() != bsClear)
+        FillRegion(TRegion::FromPolygon(points, false, VisiblePart(TRegion::kAll)));
     for (std::size_t i = 0; i < points.size(); ++i) {
         const TPoint& a = points[i];
         const TPoint& b = points[(i + 1) % points.size()];
@@ -946,15 +966,24 @@ namespace sv {
 
 // ---- regions -----------------------------------------------------------------------------
 
+namespace {
+// Regions hold a bit per pixel, so they stay within a window-sized range.
+constexpr int kRegionLimit = TRegion::kAll.Right;
+TRect LimitRegion(const TRect& r) {
+    return Intersect(r, {-kRegionLimit, -kRegionLimit, kRegionLimit, kRegionLimit});
+}
+} // namespace
+
 TRegion TRegion::FromRect(const TRect& rect) {
     TRegion r;
-    if (IsRectEmpty(rect)) return r;
-    r.bounds_ = rect;
-    r.bits_.assign(static_cast<std::size_t>(rect.Width()) * rect.Height(), true);
+    TRect limited = LimitRegion(rect);
+    if (IsRectEmpty(limited)) return r;
+    r.bounds_ = limited;
+    r.bits_.assign(static_cast<std::size_t>(limited.Width()) * limited.Height(), true);
     return r;
 }
 
-TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, bool winding) {
+TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, bool winding, const TRect& within) {
     TRegion r;
     if (points.size() < 3) return r;
     TRect b{points[0].X, points[0].Y, points[0].X, points[0].Y};
@@ -964,6 +993,8 @@ TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, bool winding) {
         b.Right = std::max(b.Right, p.X + 1);
         b.Bottom = std::max(b.Bottom, p.Y + 1);
     }
+    b = Intersect(LimitRegion(b), within);
+    if (IsRectEmpty(b)) return r;
     r.bounds_ = b;
     r.bits_.assign(static_cast<std::size_t>(b.Width()) * b.Height(), false);
     for (int y = b.Top; y < b.Bottom; ++y) {
@@ -992,26 +1023,29 @@ TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, bool winding) {
     return r;
 }
 
+bool InRoundRect(const TRect& r, double w, double h, int x, int y) {
+    if (w < 2 || h < 2) return true;
+    double rx = w / 2.0;
+    double ry = h / 2.0;
+    double px = x + 0.5;
+    double py = y + 0.5;
+    double cx = px < r.Left + rx ? r.Left + rx : (px > r.Right - rx ? r.Right - rx : px);
+    double cy = py < r.Top + ry ? r.Top + ry : (py > r.Bottom - ry ? r.Bottom - ry : py);
+    double dx = (px - cx) / rx;
+    double dy = (py - cy) / ry;
+    return dx * dx + dy * dy <= 1.0;
+}
+
 TRegion TRegion::FromRoundRect(int left, int top, int right, int bottom, int w, int h) {
     TRegion r = FromRect({left, top, right, bottom});
     if (r.Empty()) return r;
-    w = std::min(std::abs(w), right - left);
-    h = std::min(std::abs(h), bottom - top);
-    if (w < 2 || h < 2) return r;
-    double rx = w / 2.0;
-    double ry = h / 2.0;
-    for (int y = top; y < bottom; ++y) {
-        for (int x = left; x < right; ++x) {
-            double px = x + 0.5;
-            double py = y + 0.5;
-            double cx = px < left + rx ? left + rx : (px > right - rx ? right - rx : px);
-            double cy = py < top + ry ? top + ry : (py > bottom - ry ? bottom - ry : py);
-            double dx = (px - cx) / rx;
-            double dy = (py - cy) / ry;
-            if (dx * dx + dy * dy > 1.0)
-                r.bits_[static_cast<std::size_t>((y - top) * (right - left) + x - left)] = false;
-        }
-    }
+    const TRect& b = r.bounds_;
+    w = std::min(std::abs(w), b.Width());
+    h = std::min(std::abs(h), b.Height());
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            if (!InRoundRect(b, w, h, x, y))
+                r.bits_[static_cast<std::size_t>((y - b.Top) * b.Width() + x - b.Left)] = false;
     r.Shrink();
     return r;
 }
@@ -1080,8 +1114,14 @@ void TRegion::Shrink() {
     bits_ = std::move(bits);
 }
 
+TRect TCanvas::VisiblePart(const TRect& rect) const {
+    TRect clip = ImageClip();
+    OffsetRect(clip, -surface_.Origin.X, -surface_.Origin.Y);
+    return Intersect(rect, clip);
+}
+
 void TCanvas::FillRegion(const TRegion& region) {
-    TRect b = region.Bounds();
+    TRect b = VisiblePart(region.Bounds());
     for (int y = b.Top; y < b.Bottom; ++y)
         for (int x = b.Left; x < b.Right; ++x)
             if (region.Contains(x, y)) FillWithBrush(x, y, x + 1, y + 1);
@@ -1089,7 +1129,7 @@ void TCanvas::FillRegion(const TRegion& region) {
 }
 
 void TCanvas::FrameRegion(const TRegion& region, int w, int h) {
-    TRect b = region.Bounds();
+    TRect b = VisiblePart(region.Bounds());
     auto edge = [&](int x, int y) {
         for (int d = 1; d <= w; ++d)
             if (!region.Contains(x - d, y) || !region.Contains(x + d, y)) return true;

@@ -137,14 +137,21 @@ constexpr TColor CLR_INVALID = 0xFFFFFFFF;
 enum class TRegionCombine { rcAnd, rcOr, rcXor, rcDiff };
 using enum TRegionCombine;
 
-// A set of pixels, for shaped fills and frames.
+// Whether pixel (x, y) of `rect` lies inside it once its corners are cut to quarters of a
+// w x h ellipse (pixel centres tested).
+bool InRoundRect(const TRect& rect, double w, double h, int x, int y);
+
+// A set of pixels, for shaped fills and frames; kept within -8192..8191 on both axes.
 class TRegion {
 public:
     TRegion() = default;
     // [Left, Right) x [Top, Bottom).
     static TRegion FromRect(const TRect& rect);
-    // Pixels whose centres lie inside; `winding` chooses the non-zero rule over even-odd.
-    static TRegion FromPolygon(const std::vector<TPoint>& points, bool winding);
+    static constexpr TRect kAll{-8192, -8192, 8192, 8192};
+    // Pixels whose centres lie inside; `winding` chooses the non-zero rule over even-odd. Only
+    // the part within `within` is kept.
+    static TRegion FromPolygon(const std::vector<TPoint>& points, bool winding,
+                               const TRect& within = kAll);
     // [left, right) x [top, bottom) with each corner cut to a quarter of a w x h ellipse.
     static TRegion FromRoundRect(int left, int top, int right, int bottom, int w, int h);
     static TRegion FromEllipse(const TRect& rect);
@@ -284,7 +291,9 @@ private:
     // Clip in image coordinates (never beyond the image).
     TRect ImageClip() const;
     void Changed();
-    void PenPixel(int ix, int iy, std::uint32_t penRgb);
+    void PenPixel(int ix, int iy, std::uint32_t penRgb, const TRect& clip);
+    // `rect` (canvas coordinates) cut to what drawing may touch.
+    TRect VisiblePart(const TRect& rect) const;
     void DrawLine(int x1, int y1, int x2, int y2);
     void FillImageRect(int l, int t, int r, int b, std::uint32_t rgb);
     void FillWithBrush(int l, int t, int r, int b);

@@ -380,3 +380,18 @@ TEST(CanvasRegions, BalloonWithSpoutFillsAndFrames) {
     EXPECT_TRUE(none.Contains(20, 20));
     EXPECT_TRUE(TRegion::FromRect(Rect(3, 3, 3, 9)).Empty());
 }
+
+TEST(CanvasSurface, HugeCoordinatesDrawOnlyTheVisiblePart) {
+    Surface s(10, 10);
+    s.c()->Brush()->SetColor(clRed);
+    s.c()->Ellipse(-2000000000, -2000000000, 2000000000, 2000000000);
+    EXPECT_EQ(s.at(5, 5), clRed);
+    s.c()->MoveTo(-2000000000, 5);
+    s.c()->LineTo(-1000000000, 5); // entirely outside
+    EXPECT_EQ(s.at(0, 5), clRed);
+    s.c()->Polygon({{-100000, -100000}, {100000, -100000}, {0, 100000}});
+    s.c()->Rectangle(-2000000000, 3, 2000000000, 4);
+    EXPECT_EQ(s.at(5, 3), clBlack);
+    s.c()->FillRect(Rect(-2000000000, -2000000000, 2000000000, 2000000000));
+    EXPECT_EQ(s.at(9, 9), clRed);
+}
