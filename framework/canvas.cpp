@@ -184,6 +184,12 @@ TRect Intersect(const TRect& a, const TRect& b) {
     return r;
 }
 
+bool Is32Bit(const QImage& image) {
+    auto f = image.format();
+    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+           f == QImage::Format_ARGB32_Premultiplied;
+}
+
 QRect ToQRect(const TRect& r) {
     return QRect(r.Left, r.Top, r.Width(), r.Height());
 }
@@ -212,10 +218,7 @@ TCanvas::~TCanvas() = default;
 
 namespace {
 void EnsureDrawable(QImage* image) {
-    if (!image || image->isNull()) return;
-    auto f = image->format();
-    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 &&
-        f != QImage::Format_ARGB32_Premultiplied)
+    if (image && !image->isNull() && !Is32Bit(*image))
         *image = image->convertToFormat(QImage::Format_RGB32);
 }
 } // namespace
@@ -235,7 +238,8 @@ void TCanvas::SetOrigin(TPoint origin) {
 }
 
 TRect TCanvas::ImageClip() const {
-    if (!surface_.Image) return {};
+    // A target that someone turned into another pixel format is left alone.
+    if (!surface_.Image || !Is32Bit(*surface_.Image)) return {};
     TRect r{0, 0, surface_.Image->width(), surface_.Image->height()};
     r = Intersect(r, surface_.Clip);
     if (hasClip_) {
@@ -616,7 +620,9 @@ void Blit(QImage& dst, const TRect& clip, const TRect& d, const QImage& srcImage
           unsigned rop, std::uint32_t pattern, const std::uint32_t* key) {
     if (d.Width() <= 0 || d.Height() <= 0 || s.Width() <= 0 || s.Height() <= 0) return;
     // A copy keeps overlapping blocks of one image right.
-    const QImage src = (&srcImage == &dst) ? srcImage.copy() : srcImage;
+    const QImage src = !Is32Bit(srcImage)    ? srcImage.convertToFormat(QImage::Format_RGB32)
+                       : (&srcImage == &dst) ? srcImage.copy()
+                                             : srcImage;
     TRect box = Intersect(d, clip);
     std::vector<int> sxs(static_cast<std::size_t>(std::max(0, box.Width())));
     for (int x = box.Left; x < box.Right; ++x)

@@ -395,3 +395,20 @@ TEST(CanvasSurface, HugeCoordinatesDrawOnlyTheVisiblePart) {
     s.c()->FillRect(Rect(-2000000000, -2000000000, 2000000000, 2000000000));
     EXPECT_EQ(s.at(9, 9), clRed);
 }
+
+TEST(CanvasSurface, TargetsAreKeptAt32BitsAndOthersLeftAlone) {
+    QImage image(4, 4, QImage::Format_Grayscale8);
+    image.fill(255);
+    TCanvas c(&image);
+    EXPECT_EQ(image.format(), QImage::Format_RGB32); // converted when set
+    c.Brush()->SetColor(clBlack);
+    c.FillRect(Rect(0, 0, 2, 2));
+    EXPECT_EQ(c.Pixels(1, 1), clBlack);
+    image = QImage(4, 4, QImage::Format_Grayscale8); // swapped behind the canvas's back
+    image.fill(255);
+    c.FillRect(Rect(0, 0, 4, 4));
+    c.MoveTo(0, 0);
+    c.LineTo(3, 3);
+    EXPECT_EQ(c.Pixels(0, 0), CLR_INVALID);
+    EXPECT_EQ(image.constScanLine(0)[0], 255);
+}
