@@ -849,7 +849,8 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
                 cur += all[i];
             }
         }
-        hard << cur;
+        // A break at the very end starts no further line.
+        if (!cur.isEmpty() || hard.isEmpty()) hard << cur;
     }
 
     // Prefixes, then word breaks.
@@ -858,7 +859,7 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
     for (const QString& h : hard) {
         TextLine full = (format & DT_NOPREFIX) ? TextLine{h, -1, 0} : StripPrefixes(h);
         if (format & DT_HIDEPREFIX) full.underline = -1;
-        if (!(format & DT_WORDBREAK) || single) {
+        if (!(format & DT_WORDBREAK) || single || full.text.isEmpty()) {
             full.width = width(full.text);
             lines.push_back(full);
             continue;
