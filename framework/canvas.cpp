@@ -450,13 +450,22 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+    RoundShape(x1, y1, x2, y2, static_cast<double>(std::max(x1, x2)) - std::min(x1, x2),
+               static_cast<double>(std::max(y1, y2)) - std::min(y1, y2));
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int w, int h) {
+    RoundShape(x1, y1, x2, y2, std::abs(w), std::abs(h));
+}
+
+void TCanvas::RoundShape(int x1, int y1, int x2, int y2, double w, double h) {
     if (!surface_.Image) return;
     const TRect box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
     if (IsRectEmpty(box)) return;
+    w = std::min(w, static_cast<double>(box.Right) - box.Left);
+    h = std::min(h, static_cast<double>(box.Bottom) - box.Top);
     auto inside = [&](int x, int y) {
-        return PtInRect(box, {x, y}) &&
-               InRoundRect(box, static_cast<double>(box.Right) - box.Left,
-                           static_cast<double>(box.Bottom) - box.Top, x, y);
+        return PtInRect(box, {x, y}) && InRoundRect(box, w, h, x, y);
     };
     const TRect clip = ImageClip();
     const int ox = surface_.Origin.X;
