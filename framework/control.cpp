@@ -919,6 +919,10 @@ void TWinControl::Dispatch(TMessage& m) {
         TControl::Dispatch(m);
         return;
     }
+    case CM_DIALOGCHAR:
+        // Accelerators: each child in turn until one takes it.
+        Broadcast(m);
+        return;
     case CM_CTL3DCHANGED: {
         TMessage m2{CM_PARENTCTL3DCHANGED, 0, 0, 0};
         Broadcast(m2);
@@ -1083,6 +1087,20 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
             if (!self) return result = true;
             pendingEvent_ = savedEvent;
             if (eaten) return result = true;
+        }
+        if (textKey && (ke->modifiers() & Qt::AltModifier)) {
+            // Alt with a character asks the form's controls for the accelerator.
+            if (TForm* form = GetParentForm(this)) {
+                std::intptr_t handled = 0;
+                try {
+                    handled = form->Perform(CM_DIALOGCHAR, static_cast<std::intptr_t>(text[0]));
+                } catch (...) {
+                    Application->HandleException(form);
+                    handled = 1;
+                }
+                if (handled) return result = true;
+            }
+            return false;
         }
         if (textKey) {
             deliver(WM_CHAR, static_cast<std::intptr_t>(text[0]), 0);
