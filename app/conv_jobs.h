@@ -1,0 +1,74 @@
+#pragma once
+// The two job loops of the WAV and MP3 conversion form: WAV files to MP3 through the encoder
+// component, MP3 files to WAV through the decoder library.
+#include "app/job_frame.h"
+
+#include <string>
+#include <vector>
+
+namespace sv {
+class TGogoTea;
+}
+
+namespace sv::app {
+
+// The settings a conversion job runs with (read from main.ini when the form is shown).
+struct ConvSettings {
+    int bitRate = 128;
+    int encodeType = 2;
+    int convert = 0;
+    int freqLimit = 44100;
+    int decWait = 300;
+    bool sameFolder = false;
+    std::string saveFolder;
+};
+
+struct EncodeOutcome {
+    bool ok = false;
+    int errorCode = 0; // the library's, when it reported one
+};
+
+// The encoder as the loop drives it.
+class ItemEncoder {
+public:
+    virtual ~ItemEncoder() = default;
+    virtual void Configure(int bitRate, int encodeType) = 0;
+    // Starts one file; raises the component's exception when the job is refused.
+    virtual void Start(const std::string& source, const std::string& destination) = 0;
+    // Returns once the started job has finished, with the window alive meanwhile.
+    virtual EncodeOutcome WaitForFinish() = 0;
+};
+
+// A TGogoTea as the loop's encoder. It takes the component's OnError and OnFinish; a job is
+// over only when its finish event has arrived.
+class TeaEncoder : public ItemEncoder {
+public:
+    explicit TeaEncoder(TGogoTea& tea);
+    ~TeaEncoder() override;
+    TeaEncoder(const TeaEncoder&) = delete;
+    TeaEncoder& operator=(const TeaEncoder&) = delete;
+
+    void Configure(int bitRate, int encodeType) override;
+    void Start(const std::string& source, const std::string& destination) override;
+    EncodeOutcome WaitForFinish() override;
+
+private:
+    TGogoTea& tea_;
+    bool running_ = false;
+    bool aborted_ = false;
+    int errorCode_ = 0;
+};
+
+// The texts of the encode types 0 to 4; empty for any other value.
+std::string EncodeTypeText(int encodeType);
+
+// Encodes every item; stops early on Cancel, a failed deletion or a refused job (the
+// component's exception goes on to the caller).
+void EncodeList(const std::vector<std::string>& items, const ConvSettings& settings,
+                ItemEncoder& encoder, JobView& view);
+
+// Decodes every item through sv::Decoder(); stops early on Cancel, a failed deletion or a file
+// that the decoder cannot open or write.
+void DecodeList(const std::vector<std::string>& items, const ConvSettings& settings, JobView& view);
+
+} // namespace sv::app

@@ -1,0 +1,320 @@
+// The conversion jobs outside the form: path rules, checks, questions and both loops, with a
+// recording view, a scripted encoder and decoder, and the scripted dialogs.
+#include "app/conv_jobs.h"
+#include "app/conv_paths.h"
+#include "app/decoder.h"
+#include "platform/file_ops.h"
+#include "tests/framework/test_helpers.h"
+#include "tests/outside/audio_files.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+using namespace sv::app;
+using sv::test::ScriptedDialogs;
+using svtest::ScratchDir;
+namespace fs = std::filesystem;
+
+TEST(ConvPaths, NameFolderAndExtension) {
+    EXPECT_EQ(PathFileName("/in/song.wav"), "song.wav");
+    EXPECT_EQ(PathFolder("/in/song.wav"), "/in");
+    EXPECT_EQ(PathFolder("/song.wav"), "/");
+    EXPECT_EQ(PathExtension("/in/SONG.WAV"), ".WAV");
+    EXPECT_EQ(PathExtension("/in.d/song"), "");
+    EXPECT_EQ(PathExtension("/music/folder"), "");
+    EXPECT_EQ(ChangePathExtension("/in.d/song", ".mp3"), "/in.d/song.mp3");
+    EXPECT_EQ(ChangePathExtension("/in/a.b.wav", ".mp3"), "/in/a.b.mp3");
+    EXPECT_EQ(ChangePathExtension("/曲/歌.wav", ".mp3"), "/曲/歌.mp3");
+}
+
+TEST(ConvPaths, Destination) {
+    EXPECT_EQ(ConvertedPath("/in/song.wav", ".mp3", false, "/out/"), "/out/song.mp3");
+    EXPECT_EQ(ConvertedPath("/in/song.wav", ".mp3", true, "/out/"), "/in/song.mp3");
+    // A stored save folder is used as it is, without a separator added.
+    EXPECT_EQ(ConvertedPath("/in/song.wav", ".mp3", false, "/out"), "/outsong.mp3");
+    EXPECT_EQ(ConvertedPath("/song.mp3", ".wav", true, ""), "/song.wav");
+}
+
+// A view that records what the loops show and log.
+class RecordingView : public JobView {
+public:
+    void WriteLog(const std::string& message) override { log.push_back(message); }
+    void PumpMessages() override { ++pumps; }
+    void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+    bool DeleteSourceDown() const override { return deleteSource; }
+    void SetProgress(int position) override { progress.push_back(position); }
+    void ShowItem(int number, int count, const std::string& fileName) override {
+        items.push_back(std::to_string(number) + " / " + std::to_string(count) + " " + fileName);
+    }
+    void ShowInfo(const std::string& l1, const std::string& v1, const std::string& l2) override {
+        info = {l1, v1, l2, info[3]};
+        infoShown = true;
+    }
+    void SetInfoValue2(const std::string& value) override { info[3] = value; }
+    void HideInfo() override { infoShown = false; }
+
+    std::vector<std::string> log, items;
+    std::vector<int> progress, pauses;
+    std::array<std::string, 4> info{"", "", "", "iEncType"};
+    bool infoShown = false;
+    bool deleteSource = false;
+    int pumps = 0;
+};
+
+// Writes the destination at once; fails for the sources named in `failing`.
+class ScriptedEncoder : public ItemEncoder {
+public:
+    void Configure(int bitRate, int encodeType) override {
+        configured = std::to_string(bitRate) + "/" + std::to_string(encodeType);
+    }
+    void Start(const std::string& source, const std::string& destination) override {
+        started.push_back(source);
+        current = source;
+        if (!failing.count(source)) std::ofstream(destination) << "mp3";
+    }
+    EncodeOutcome WaitForFinish() override {
+        if (failing.count(current)) return {false, -7};
+        return {true, 0};
+    }
+    std::set<std::string> failing;
+    std::vector<std::string> started;
+    std::string current, configured;
+};
+
+// File operations whose deletions fail for chosen paths.
+class RefusingFileOps : public sv::platform::FileOps {
+public:
+    RefusingFileOps() { sv::platform::SetFileOps(this); }
+    ~RefusingFileOps() override { sv::platform::SetFileOps(nullptr); }
+    bool DeleteFile(const std::string& path) override {
+        return !refused.count(path) && FileOps::DeleteFile(path);
+    }
+    bool CreateDirectory(const std::string& path) override {
+        return !refused.count(path) && FileOps::CreateDirectory(path);
+    }
+    std::set<std::string> refused;
+};
+
+class ConvJobs : public ::testing::Test {
+protected:
+    std::string Wav(const std::string& name) {
+        const auto path = dir.Path(name);
+        std::ofstream(path) << "wav";
+        return path.string();
+    }
+    std::string In(const std::string& name) const { return dir.Path(name).string(); }
+
+    ScratchDir dir;
+    ScriptedDialogs dialogs;
+    RecordingView view;
+    ScriptedEncoder encoder;
+    ConvSettings settings{.sameFolder = true, .saveFolder = {}};
+};
+
+TEST_F(ConvJobs, ChecksComeInOrder) {
+    EXPECT_FALSE(CheckFileJob(0, "", false));
+    EXPECT_FALSE(CheckFileJob(1, "", false));
+    EXPECT_FALSE(CheckFileJob(101, "", true));
+    EXPECT_TRUE(CheckFileJob(100, "", true));
+    EXPECT_EQ(dialogs.Texts(),
+              (std::vector<std::string>{"データがありません。中止します。", "保存先が未入力です",
+                                        "100曲以上は対応していません。中止します。"}));
+    EXPECT_EQ(dialogs.Calls[2].Caption, "error msg");
+    EXPECT_EQ(dialogs.Calls[2].Flags, 0x30u);
+}
+
+TEST_F(ConvJobs, SaveFolderIsMadeOneLevelDeep) {
+    EXPECT_TRUE(CheckFileJob(1, In("out"), false));
+    EXPECT_TRUE(fs::is_directory(dir.Path("out")));
+    EXPECT_FALSE(CheckFileJob(1, In("a/b"), false));
+    ASSERT_EQ(dialogs.Calls.size(), 1u);
+    EXPECT_EQ(dialogs.Calls[0].Text, In("a/b") + "を作成できませんでした。中止します。");
+}
+
+TEST_F(ConvJobs, OverwriteNoSkipsOneItem) {
+    const std::vector<std::string> items{Wav("1.wav"), Wav("2.wav"), Wav("3.wav")};
+    std::ofstream(dir.Path("2.mp3")) << "old";
+    dialogs.Answers = {sv::IDNO};
+    EncodeList(items, settings, encoder, view);
+    EXPECT_EQ(encoder.started, (std::vector<std::string>{items[0], items[2]}));
+    EXPECT_EQ(dialogs.Calls.at(0).Text, In("2.mp3") + " はすでに存在します。上書きしますか？");
+    EXPECT_EQ(dialogs.Calls.at(0).Caption, "確認");
+    EXPECT_EQ(dialogs.Calls.at(0).Flags, 0x23u);
+    EXPECT_EQ(svtest::ReadAll(dir.Path("2.mp3")).size(), 3u);
+    EXPECT_FALSE(view.infoShown);
+}
+
+TEST_F(ConvJobs, OverwriteYesReplacesAndCancelEnds) {
+    const std::vector<std::string> items{Wav("1.wav"), Wav("2.wav")};
+    std::ofstream(dir.Path("1.mp3")) << "old1";
+    std::ofstream(dir.Path("2.mp3")) << "old2";
+    dialogs.Answers = {sv::IDYES, sv::IDCANCEL};
+    EncodeList(items, settings, encoder, view);
+    EXPECT_EQ(encoder.started, std::vector<std::string>{items[0]});
+    EXPECT_EQ(svtest::ReadAll(dir.Path("1.mp3")).size(), 3u);
+    EXPECT_TRUE(view.infoShown); // an early return leaves the labels
+}
+
+TEST_F(ConvJobs, OverwriteWhenTheOldFileCannotGo) {
+    RefusingFileOps files;
+    files.refused.insert(In("1.mp3"));
+    std::ofstream(dir.Path("1.mp3")) << "old";
+    dialogs.Answers = {sv::IDYES};
+    EncodeList({Wav("1.wav"), Wav("2.wav")}, settings, encoder, view);
+    EXPECT_TRUE(encoder.started.empty());
+    EXPECT_EQ(dialogs.Texts("ShowMessage"),
+              std::vector<std::string>{In("1.mp3") + "を削除できませんでした。処理を中止します。"});
+}
+
+TEST_F(ConvJobs, DeleteSourceAndItsQuestion) {
+    RefusingFileOps files;
+    const std::vector<std::string> items{Wav("1.wav"), Wav("2.wav"), Wav("3.wav")};
+    files.refused = {items[1], items[2]};
+    view.deleteSource = true;
+    dialogs.Answers = {sv::IDYES, sv::IDNO};
+    EncodeList(items, settings, encoder, view);
+    EXPECT_FALSE(fs::exists(items[0]));
+    EXPECT_EQ(view.log, (std::vector<std::string>{
+                            items[0] + "エンコード開始", items[0] + "エンコード成功",
+                            items[1] + "エンコード開始", "■■■■■" + items[1] + "削除失敗",
+                            "処理続行", items[1] + "エンコード成功", items[2] + "エンコード開始",
+                            "■■■■■" + items[2] + "削除失敗", "処理中断"}));
+    EXPECT_EQ(dialogs.Calls.at(0).Text, items[1] + "削除失敗しました。処理を続けますか？");
+    EXPECT_EQ(dialogs.Calls.at(0).Caption, "Error Msg");
+    EXPECT_EQ(dialogs.Calls.at(0).Flags, 0x34u);
+}
+
+TEST_F(ConvJobs, FailedEncodeKeepsTheSourceAndGoesOn) {
+    const std::vector<std::string> items{Wav("1.wav"), Wav("2.wav")};
+    encoder.failing = {items[0]};
+    view.deleteSource = true;
+    EncodeList(items, settings, encoder, view);
+    EXPECT_TRUE(fs::exists(items[0]));
+    EXPECT_FALSE(fs::exists(items[1]));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{items[0] + "エンコード開始",
+                                        "■■■■■" + items[0] + "エンコード失敗(エラーコード -7)",
+                                        items[1] + "エンコード開始", items[1] + "エンコード成功"}));
+}
+
+// A file added through the dialog may already carry the target extension.
+TEST_F(ConvJobs, NeverConvertsOntoItself) {
+    const std::string mp3 = Wav("song.mp3");
+    EncodeList({mp3}, settings, encoder, view);
+    EXPECT_TRUE(dialogs.Calls.empty());
+    EXPECT_TRUE(encoder.started.empty());
+    EXPECT_EQ(svtest::ReadAll(mp3).size(), 3u);
+    ASSERT_EQ(view.log.size(), 1u);
+    EXPECT_NE(view.log[0].find(mp3), std::string::npos);
+}
+
+TEST_F(ConvJobs, EncodeLabelsAndABadEncodeType) {
+    settings.bitRate = 192;
+    settings.encodeType = 3;
+    EncodeList({Wav("1.wav")}, settings, encoder, view);
+    EXPECT_EQ(view.info,
+              (std::array<std::string, 4>{"BitRate:", "192Kbps", "EncodeType:", "MSステレオ"}));
+    EXPECT_EQ(encoder.configured, "192/3");
+    EXPECT_EQ(view.items, std::vector<std::string>{"1 / 1 1.wav"});
+
+    RecordingView other;
+    ScriptedEncoder unused;
+    settings.encodeType = 5;
+    EncodeList({Wav("2.wav")}, settings, unused, other);
+    EXPECT_TRUE(unused.started.empty());
+    EXPECT_TRUE(other.infoShown);
+    EXPECT_EQ(dialogs.Calls.back(),
+              (sv::test::DialogCall{"MessageBox", "EncodeType Load Error", "Error Msg", 0}));
+}
+
+// A decoder that writes a WAV of its own and reports what the test chose.
+class ScriptedDecoder : public sv::DecoderLibrary {
+public:
+    ScriptedDecoder() { sv::SetDecoder(this); }
+    ~ScriptedDecoder() override { sv::SetDecoder(nullptr); }
+    void StartUp() override { calls.push_back("StartUp"); }
+    void CloseFile() override { calls.push_back("CloseFile"); }
+    bool OpenFile(const std::string& path, DecoderFileInfo& info) override {
+        calls.push_back("OpenFile");
+        info.totalFrames = total;
+        return !unreadable.count(path);
+    }
+    bool SetOutput(const DecoderOutputOptions& o) override {
+        calls.push_back("SetOutput " + std::to_string(o.reserved) + "," +
+                        std::to_string(o.convert) + "," + std::to_string(o.sampleRate));
+        return true;
+    }
+    bool BeginWave(const std::string& path) override {
+        calls.push_back("BeginWave");
+        std::ofstream(path) << "wav";
+        step = 0;
+        return true;
+    }
+    bool Step(int32_t& position) override {
+        position = ++step * 10;
+        return step < 4;
+    }
+    void ShutDown() override { calls.push_back("ShutDown"); }
+    int LastError() override { return lastError; }
+
+    std::vector<std::string> calls;
+    std::set<std::string> unreadable;
+    int32_t total = 40;
+    int step = 0;
+    int lastError = DECODER_OK;
+};
+
+TEST_F(ConvJobs, DecodeCallsProgressAndLabels) {
+    ScriptedDecoder decoder;
+    settings.convert = 2;
+    settings.decWait = -5;
+    const std::string source = Wav("a.mp3");
+    DecodeList({source}, settings, view);
+    EXPECT_EQ(decoder.calls,
+              (std::vector<std::string>{"StartUp", "CloseFile", "OpenFile", "SetOutput 0,2,44100",
+                                        "CloseFile", "OpenFile", "BeginWave", "ShutDown"}));
+    EXPECT_EQ(view.progress, (std::vector<int>{0, 25, 50, 75, 100}));
+    EXPECT_EQ(view.info,
+              (std::array<std::string, 4>{"SamplingRate:", "44.1kHz", "Convert:", "???"}));
+    EXPECT_EQ(view.pauses, std::vector<int>{0}); // a negative DECWAIT waits nothing
+    EXPECT_TRUE(fs::exists(dir.Path("a.wav")));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{source + "デコード開始", source + "デコード成功"}));
+}
+
+TEST_F(ConvJobs, DecodeWithoutATotalLeavesTheBar) {
+    ScriptedDecoder decoder;
+    decoder.total = 0;
+    DecodeList({Wav("a.mp3")}, settings, view);
+    EXPECT_EQ(view.progress, std::vector<int>{0});
+}
+
+TEST_F(ConvJobs, UnreadableSourceEndsTheDecodeJob) {
+    ScriptedDecoder decoder;
+    const std::vector<std::string> items{Wav("a.mp3"), Wav("b.mp3"), Wav("c.mp3")};
+    decoder.unreadable = {items[1]};
+    DecodeList(items, settings, view);
+    EXPECT_EQ(dialogs.Calls.back(),
+              (sv::test::DialogCall{"MessageBox", items[1] + " File Open Error!!", "ErrorMessage",
+                                    0x30}));
+    EXPECT_TRUE(fs::exists(dir.Path("a.wav")));
+    EXPECT_FALSE(fs::exists(dir.Path("c.wav")));
+    EXPECT_EQ(std::count(decoder.calls.begin(), decoder.calls.end(), "ShutDown"), 0);
+}
+
+TEST_F(ConvJobs, ShortWavKeepsTheSource) {
+    ScriptedDecoder decoder;
+    decoder.lastError = DECODER_ERROR_DECODE;
+    view.deleteSource = true;
+    const std::string source = Wav("a.mp3");
+    DecodeList({source}, settings, view);
+    EXPECT_TRUE(fs::exists(source));
+    ASSERT_EQ(view.log.size(), 2u);
+    EXPECT_EQ(view.log[1].rfind("■■■■■" + source + "デコード失敗", 0), 0u) << view.log[1];
+}
+
+} // namespace
