@@ -181,7 +181,7 @@ public:
     void MoveTo(int x, int y);
     // Draws from PenPos up to but not including (x, y), then moves there.
     void LineTo(int x, int y);
-    // Lines through the points; the last point is not drawn. PenPos ends at the last point.
+    // Lines through the points; the last point is not drawn. PenPos stays.
     void Polyline(const std::vector<TPoint>& points);
     // Filled (even-odd) and outlined, closed back to the first point.
     void Polygon(const std::vector<TPoint>& points);
@@ -237,10 +237,9 @@ public:
     TNotifyEvent OnChange;
 
 private:
-    friend class TBitmap;
-    struct Span;
+    friend class TImageList;
     // Clip in image coordinates (never beyond the image).
-    QRect ImageClip() const;
+    TRect ImageClip() const;
     void Changed();
     void PenPixel(int ix, int iy, std::uint32_t penRgb);
     void DrawLine(int x1, int y1, int x2, int y2);
@@ -248,6 +247,10 @@ private:
     void FillWithBrush(int l, int t, int r, int b);
     void DrawTextLine(int x, int y, const QString& line, int underlineIndex, const QRect& clip);
     void DrawBitmap(const TRect& dest, const TBitmap* bitmap);
+    // Pixels of `image` at (x, y) except where `clear` (row-major) is set; `solid` paints the
+    // kept pixels in one colour instead.
+    void DrawMasked(int x, int y, const QImage& image, const std::vector<bool>& clear,
+                    const TColor* solid);
 
     TDrawSurface surface_;
     bool hasClip_ = false;
