@@ -8,8 +8,9 @@
 
 namespace sv {
 
-enum TFrameType { ftFlatFrame, ftNormalFrame, ftEnclosedFrame };
-enum TActiveImageType {
+enum class TFrameType { ftFlatFrame, ftNormalFrame, ftEnclosedFrame };
+using enum TFrameType;
+enum class TActiveImageType {
     aiNormal,
     aiXorLight,
     aiHalfLight,
@@ -19,13 +20,15 @@ enum TActiveImageType {
     aiFrameLight2,
     aiMaskLight
 };
-enum TDisabledImageType {
+using enum TActiveImageType;
+enum class TDisabledImageType {
     diDefault,
     diGrayscale,
     diAlphaHalfTrans,
     diAlphaQuaterTrans,
     diMaskTrans
 };
+using enum TDisabledImageType;
 
 // Where glyph and caption go relative to each other; same order as the speed button's layout.
 enum class TShineLayout { GlyphLeft, GlyphRight, GlyphTop, GlyphBottom };
