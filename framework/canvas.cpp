@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRect>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -178,10 +179,8 @@ bool HatchPixel(TBrushStyle style, int x, int y) {
 }
 
 TRect Intersect(const TRect& a, const TRect& b) {
-    TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-            std::min(a.Bottom, b.Bottom)};
-    if (r.Right < r.Left) r.Right = r.Left;
-    if (r.Bottom < r.Top) r.Bottom = r.Top;
+    TRect r;
+    IntersectRect(r, a, b);
     return r;
 }
 
@@ -273,11 +272,11 @@ void TCanvas::Changed() {
 
 // ---- lines -------------------------------------------------------------------------------
 
-void TCanvas::PenPixel(int ix, int iy, std::uint32_t penRgb) {
+void TCanvas::PenPixel(int ix, int iy, std::uint32_t penRgb, const TRect& clip) {
     int w = pen_->Width();
     int l = ix - w / 2;
     int t = iy - w / 2;
-    TRect box = Intersect({l, t, l + w, t + w}, ImageClip());
+    TRect box = Intersect({l, t, l + w, t + w}, clip);
     for (int y = box.Top; y < box.Bottom; ++y) {
         std::uint32_t* row = Row(*surface_.Image, y);
         for (int x = box.Left; x < box.Right; ++x)
@@ -305,26 +304,36 @@ std::vector<int> DashPattern(TPenStyle style) {
 
 void TCanvas::DrawLine(int x1, int y1, int x2, int y2) {
     if (!surface_.Image || pen_->Style() == psClear) return;
+    const TRect clip = ImageClip();
+    const std::int64_t ox = surface_.Origin.X;
+    const std::int64_t oy = surface_.Origin.Y;
+    // Nothing to do for a line whose box (widened by the pen) misses the clip.
+    const std::int64_t reach = pen_->Width();
+    if (std::max(x1, x2) + ox + reach < clip.Left || std::min(x1, x2) + ox - reach >= clip.Right ||
+        std::max(y1, y2) + oy + reach < clip.Top || std::min(y1, y2) + oy - reach >= clip.Bottom)
+        return;
     std::uint32_t rgb = ToPixel(pen_->Color());
     std::vector<int> dashes = DashPattern(pen_->Style());
-    int ox = surface_.Origin.X;
-    int oy = surface_.Origin.Y;
-    int dx = std::abs(x2 - x1);
-    int dy = std::abs(y2 - y1);
+    std::int64_t dx = std::abs(static_cast<std::int64_t>(x2) - x1);
+    std::int64_t dy = std::abs(static_cast<std::int64_t>(y2) - y1);
     int sx = x1 < x2 ? 1 : -1;
     int sy = y1 < y2 ? 1 : -1;
-    int err = dx - dy;
-    int x = x1;
-    int y = y1;
+    std::int64_t err = dx - dy;
+    std::int64_t x = x1;
+    std::int64_t y = y1;
     std::size_t dashIndex = 0;
     int dashLeft = dashes.empty() ? 0 : dashes[0];
     while (x != x2 || y != y2) {
-        if (dashes.empty() || dashIndex % 2 == 0) PenPixel(x + ox, y + oy, rgb);
+        std::int64_t ix = x + ox;
+        std::int64_t iy = y + oy;
+        if ((dashes.empty() || dashIndex % 2 == 0) && ix + reach >= clip.Left &&
+            ix - reach < clip.Right && iy + reach >= clip.Top && iy - reach < clip.Bottom)
+            PenPixel(static_cast<int>(ix), static_cast<int>(iy), rgb, clip);
         if (!dashes.empty() && --dashLeft == 0) {
             dashIndex = (dashIndex + 1) % dashes.size();
             dashLeft = dashes[dashIndex];
         }
-        int e2 = 2 * err;
+        std::int64_t e2 = 2 * err;
         if (e2 > -dy) {
             err -= dy;
             x += sx;
@@ -425,7 +434,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
         for (int ix = std::max(l + ox, clip.Left); ix < std::min(r + ox, clip.Right); ++ix)
             Store(row[ix], ApplyPenMode(pen_->Mode(), rgb, row[ix] & 0xFFFFFF));
     };
-    for (int y = y1; y < y2; ++y) {
+    for (int y = std::max(y1, clip.Top - oy); y < std::min(y2, clip.Bottom - oy); ++y) {
         if (y < y1 + w || y >= y2 - w) {
             span(y, x1, x2);
         } else {
@@ -438,71 +447,39 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (!surface_.Image) return;
-    if (x2 < x1) std::swap(x1, x2);
-    if (y2 < y1) std::swap(y1, y2);
-    int w = x2 - x1;
-    int h = y2 - y1;
-    if (w <= 0 || h <= 0) return;
-    // Horizontal extent of the shape on each row.
-    double cx = (x1 + x2 - 1) / 2.0;
-    double cy = (y1 + y2 - 1) / 2.0;
-    double rx = (w - 1) / 2.0;
-    double ry = (h - 1) / 2.0;
-    std::vector<std::pair<int, int>> spans(static_cast<std::size_t>(h));
-    for (int i = 0; i < h; ++i) {
-        double t = ry > 0 ? (y1 + i - cy) / ry : 0.0;
-        double half = rx * std::sqrt(std::max(0.0, 1.0 - t * t));
-        spans[static_cast<std::size_t>(i)] = {static_cast<int>(std::lround(cx - half)),
-                                              static_cast<int>(std::lround(cx + half)) + 1};
-    }
+    const TRect box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+    if (IsRectEmpty(box)) return;
     auto inside = [&](int x, int y) {
-        if (y < y1 || y >= y2) return false;
-        auto [l, r] = spans[static_cast<std::size_t>(y - y1)];
-        return x >= l && x < r;
+        return PtInRect(box, {x, y}) &&
+               InRoundRect(box, static_cast<double>(box.Right) - box.Left,
+                           static_cast<double>(box.Bottom) - box.Top, x, y);
     };
+    const TRect clip = ImageClip();
+    const int ox = surface_.Origin.X;
+    const int oy = surface_.Origin.Y;
+    // Only the visible part (widened by the pen) is looked at.
+    const int reach = pen_->Width();
+    TRect look = Intersect(box, {clip.Left - ox - reach, clip.Top - oy - reach,
+                                 clip.Right - ox + reach, clip.Bottom - oy + reach});
     bool outline = pen_->Style() != psClear;
     std::uint32_t penRgb = ToPixel(pen_->Color());
-    for (int y = y1; y < y2; ++y) {
-        auto [l, r] = spans[static_cast<std::size_t>(y - y1)];
-        for (int x = l; x < r; ++x) {
+    for (int y = look.Top; y < look.Bottom; ++y)
+        for (int x = look.Left; x < look.Right; ++x) {
+            if (!inside(x, y)) continue;
             bool edge =
                 !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
             if (edge && outline)
-                PenPixel(x + surface_.Origin.X, y + surface_.Origin.Y, penRgb);
+                PenPixel(x + ox, y + oy, penRgb, clip);
             else
                 FillWithBrush(x, y, x + 1, y + 1);
         }
-    }
     Changed();
 }
 
 void TCanvas::Polygon(const std::vector<TPoint>& points) {
     if (!surface_.Image || points.size() < 2) return;
-    if (brush_->Style() != bsClear && points.size() >= 3) {
-        int top = points[0].Y;
-        int bottom = points[0].Y;
-        for (const TPoint& p : points) {
-            top = std::min(top, p.Y);
-            bottom = std::max(bottom, p.Y);
-        }
-        std::vector<double> xs;
-        for (int y = top; y < bottom; ++y) {
-            double sy = y + 0.5;
-            xs.clear();
-            for (std::size_t i = 0; i < points.size(); ++i) {
-                const TPoint& a = points[i];
-                const TPoint& b = points[(i + 1) % points.size()];
-                if ((a.Y <= sy) == (b.Y <= sy)) continue;
-                xs.push_back(a.X + (sy - a.Y) * (b.X - a.X) / static_cast<double>(b.Y - a.Y));
-            }
-            std::sort(xs.begin(), xs.end());
-            for (std::size_t i = 0; i + 1 < xs.size(); i += 2) {
-                int l = static_cast<int>(std::ceil(xs[i] - 0.5));
-                int r = static_cast<int>(std::ceil(xs[i + 1] - 0.5));
-                FillWithBrush(l, y, r, y + 1);
-            }
-        }
-    }
+    if (brush_->Style() != bsClear)
+        FillRegion(TRegion::FromPolygon(points, false, VisiblePart(TRegion::kAll)));
     for (std::size_t i = 0; i < points.size(); ++i) {
         const TPoint& a = points[i];
         const TPoint& b = points[(i + 1) % points.size()];
@@ -910,6 +887,17 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
     }
     if (all.isEmpty() && !single) lines.clear();
 
+    if (format & DT_END_ELLIPSIS) {
+        for (TextLine& l : lines) {
+            if (l.width <= maxWidth) continue;
+            QString cut = l.text;
+            while (!cut.isEmpty() && width(cut + "...") > maxWidth) cut.chop(1);
+            if (l.underline >= cut.size()) l.underline = -1;
+            l.text = cut + "...";
+            l.width = width(l.text);
+        }
+    }
+
     int textWidth = 0;
     for (const TextLine& l : lines) textWidth = std::max(textWidth, l.width);
     const int textHeight = static_cast<int>(lines.size()) * lineHeight;
@@ -970,6 +958,189 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
     }
     if (single && (format & (DT_VCENTER | DT_BOTTOM))) return top - rect.Top + lineHeight;
     return textHeight;
+}
+
+} // namespace sv
+
+namespace sv {
+
+// ---- regions -----------------------------------------------------------------------------
+
+namespace {
+// Regions hold a bit per pixel, so they stay within a window-sized range.
+constexpr int kRegionLimit = TRegion::kAll.Right;
+TRect LimitRegion(const TRect& r) {
+    return Intersect(r, {-kRegionLimit, -kRegionLimit, kRegionLimit, kRegionLimit});
+}
+} // namespace
+
+TRegion TRegion::FromRect(const TRect& rect) {
+    TRegion r;
+    TRect limited = LimitRegion(rect);
+    if (IsRectEmpty(limited)) return r;
+    r.bounds_ = limited;
+    r.bits_.assign(static_cast<std::size_t>(limited.Width()) * limited.Height(), true);
+    return r;
+}
+
+TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, bool winding, const TRect& within) {
+    TRegion r;
+    if (points.size() < 3) return r;
+    TRect b{points[0].X, points[0].Y, points[0].X, points[0].Y};
+    for (const TPoint& p : points) {
+        b.Left = std::min(b.Left, p.X);
+        b.Top = std::min(b.Top, p.Y);
+        b.Right = std::max(b.Right, p.X + 1);
+        b.Bottom = std::max(b.Bottom, p.Y + 1);
+    }
+    b = Intersect(LimitRegion(b), within);
+    if (IsRectEmpty(b)) return r;
+    r.bounds_ = b;
+    r.bits_.assign(static_cast<std::size_t>(b.Width()) * b.Height(), false);
+    for (int y = b.Top; y < b.Bottom; ++y) {
+        double sy = y + 0.5;
+        std::vector<std::pair<double, int>> xs; // crossing and direction
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const TPoint& p = points[i];
+            const TPoint& q = points[(i + 1) % points.size()];
+            if ((p.Y <= sy) == (q.Y <= sy)) continue;
+            xs.emplace_back(p.X + (sy - p.Y) * (q.X - p.X) / static_cast<double>(q.Y - p.Y),
+                            q.Y > p.Y ? 1 : -1);
+        }
+        std::sort(xs.begin(), xs.end());
+        int count = 0;
+        for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
+            count += xs[i].second;
+            bool inside = winding ? count != 0 : (i % 2) == 0;
+            if (!inside) continue;
+            int l = std::max(b.Left, static_cast<int>(std::ceil(xs[i].first - 0.5)));
+            int rr = std::min(b.Right, static_cast<int>(std::ceil(xs[i + 1].first - 0.5)));
+            for (int x = l; x < rr; ++x)
+                r.bits_[static_cast<std::size_t>((y - b.Top) * b.Width() + x - b.Left)] = true;
+        }
+    }
+    r.Shrink();
+    return r;
+}
+
+bool InRoundRect(const TRect& r, double w, double h, int x, int y) {
+    if (w < 2 || h < 2) return true;
+    double rx = w / 2.0;
+    double ry = h / 2.0;
+    double px = x + 0.5;
+    double py = y + 0.5;
+    double cx = px < r.Left + rx ? r.Left + rx : (px > r.Right - rx ? r.Right - rx : px);
+    double cy = py < r.Top + ry ? r.Top + ry : (py > r.Bottom - ry ? r.Bottom - ry : py);
+    double dx = (px - cx) / rx;
+    double dy = (py - cy) / ry;
+    return dx * dx + dy * dy <= 1.0;
+}
+
+TRegion TRegion::FromRoundRect(int left, int top, int right, int bottom, int w, int h) {
+    TRegion r = FromRect({left, top, right, bottom});
+    if (r.Empty()) return r;
+    const TRect& b = r.bounds_;
+    w = std::min(std::abs(w), b.Width());
+    h = std::min(std::abs(h), b.Height());
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            if (!InRoundRect(b, w, h, x, y))
+                r.bits_[static_cast<std::size_t>((y - b.Top) * b.Width() + x - b.Left)] = false;
+    r.Shrink();
+    return r;
+}
+
+TRegion TRegion::FromEllipse(const TRect& rect) {
+    return FromRoundRect(rect.Left, rect.Top, rect.Right, rect.Bottom, rect.Width(), rect.Height());
+}
+
+bool TRegion::Contains(int x, int y) const {
+    if (!PtInRect(bounds_, {x, y})) return false;
+    return bits_[static_cast<std::size_t>((y - bounds_.Top) * bounds_.Width() + x - bounds_.Left)];
+}
+
+void TRegion::Offset(int dx, int dy) {
+    if (!Empty()) OffsetRect(bounds_, dx, dy);
+}
+
+TRegion TRegion::Combine(const TRegion& a, const TRegion& b, TRegionCombine mode) {
+    TRect u;
+    if (a.Empty())
+        u = b.bounds_;
+    else if (b.Empty())
+        u = a.bounds_;
+    else
+        u = {std::min(a.bounds_.Left, b.bounds_.Left), std::min(a.bounds_.Top, b.bounds_.Top),
+             std::max(a.bounds_.Right, b.bounds_.Right),
+             std::max(a.bounds_.Bottom, b.bounds_.Bottom)};
+    TRegion r;
+    if (IsRectEmpty(u)) return r;
+    r.bounds_ = u;
+    r.bits_.assign(static_cast<std::size_t>(u.Width()) * u.Height(), false);
+    for (int y = u.Top; y < u.Bottom; ++y)
+        for (int x = u.Left; x < u.Right; ++x) {
+            bool p = a.Contains(x, y);
+            bool q = b.Contains(x, y);
+            bool in = mode == rcAnd   ? (p && q)
+                      : mode == rcOr  ? (p || q)
+                      : mode == rcXor ? (p != q)
+                                      : (p && !q);
+            r.bits_[static_cast<std::size_t>((y - u.Top) * u.Width() + x - u.Left)] = in;
+        }
+    r.Shrink();
+    return r;
+}
+
+void TRegion::Shrink() {
+    TRect b{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+    for (int y = bounds_.Top; y < bounds_.Bottom; ++y)
+        for (int x = bounds_.Left; x < bounds_.Right; ++x)
+            if (Contains(x, y)) {
+                b.Left = std::min(b.Left, x);
+                b.Top = std::min(b.Top, y);
+                b.Right = std::max(b.Right, x + 1);
+                b.Bottom = std::max(b.Bottom, y + 1);
+            }
+    if (b.Left == INT_MAX) {
+        *this = TRegion();
+        return;
+    }
+    if (b == bounds_) return;
+    std::vector<bool> bits(static_cast<std::size_t>(b.Width()) * b.Height());
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            bits[static_cast<std::size_t>((y - b.Top) * b.Width() + x - b.Left)] = Contains(x, y);
+    bounds_ = b;
+    bits_ = std::move(bits);
+}
+
+TRect TCanvas::VisiblePart(const TRect& rect) const {
+    TRect clip = ImageClip();
+    OffsetRect(clip, -surface_.Origin.X, -surface_.Origin.Y);
+    return Intersect(rect, clip);
+}
+
+void TCanvas::FillRegion(const TRegion& region) {
+    TRect b = VisiblePart(region.Bounds());
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            if (region.Contains(x, y)) FillWithBrush(x, y, x + 1, y + 1);
+    Changed();
+}
+
+void TCanvas::FrameRegion(const TRegion& region, int w, int h) {
+    TRect b = VisiblePart(region.Bounds());
+    auto edge = [&](int x, int y) {
+        for (int d = 1; d <= w; ++d)
+            if (!region.Contains(x - d, y) || !region.Contains(x + d, y)) return true;
+        for (int d = 1; d <= h; ++d)
+            if (!region.Contains(x, y - d) || !region.Contains(x, y + d)) return true;
+        return false;
+    };
+    for (int y = b.Top; y < b.Bottom; ++y)
+        for (int x = b.Left; x < b.Right; ++x)
+            if (region.Contains(x, y) && edge(x, y)) FillWithBrush(x, y, x + 1, y + 1);
+    Changed();
 }
 
 } // namespace sv
