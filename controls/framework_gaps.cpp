@@ -3,7 +3,12 @@
 
 #include "framework/canvas.h"
 
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPointer>
 #include <QTimer>
+#include <QUrl>
+#include <QWidget>
 
 namespace sv::gap {
 
@@ -115,6 +120,84 @@ void TSpeedButton::Paint() {
         else
             c->Frame3D(r, clBtnHighlight, clBtnShadow, 1);
     }
+}
+
+namespace {
+
+// Turns Qt drops of local files on one widget into WM_DROPFILES for its control.
+class DropFilter : public QObject {
+public:
+    explicit DropFilter(TWinControl* control) : control_(control) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+            auto* e = static_cast<QDropEvent*>(event);
+            if (HasFiles(e->mimeData())) e->acceptProposedAction();
+            return true;
+        }
+        if (event->type() != QEvent::Drop) return QObject::eventFilter(watched, event);
+        auto* e = static_cast<QDropEvent*>(event);
+        TWinControl* control = control_.Get();
+        if (!control || !HasFiles(e->mimeData())) return true;
+        TDropRecord drop;
+        for (const QUrl& url : e->mimeData()->urls())
+            if (url.isLocalFile()) drop.Files.push_back(url.toLocalFile().toStdString());
+        const QPoint p = e->position().toPoint();
+        drop.Point = Point(p.x(), p.y());
+        e->acceptProposedAction();
+        control->Perform(WM_DROPFILES, reinterpret_cast<std::intptr_t>(&drop), 0);
+        return true;
+    }
+
+private:
+    static bool HasFiles(const QMimeData* mime) {
+        if (!mime || !mime->hasUrls()) return false;
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile()) return true;
+        return false;
+    }
+    TGuardedRef<TWinControl> control_;
+};
+
+const TDropRecord* Record(std::intptr_t drop) {
+    return reinterpret_cast<const TDropRecord*>(drop);
+}
+
+} // namespace
+
+void DragAcceptFiles(TWinControl* control, bool accept) {
+    if (!control || !control->HandleAllocated()) return;
+    QWidget* w = control->Handle();
+    // Found by name: the filter class has no meta-object of its own for a typed search.
+    QObject* filter =
+        w->findChild<QObject*>(QStringLiteral("svDropFilter"), Qt::FindDirectChildrenOnly);
+    if (accept && !filter) {
+        filter = new DropFilter(control);
+        filter->setObjectName(QStringLiteral("svDropFilter"));
+        filter->setParent(w);
+        w->installEventFilter(filter);
+    }
+    w->setAcceptDrops(accept);
+}
+
+bool DragAcceptsFiles(TWinControl* control) {
+    return control && control->HandleAllocated() && control->Handle()->acceptDrops();
+}
+
+int DragQueryFileCount(std::intptr_t drop) {
+    return drop ? static_cast<int>(Record(drop)->Files.size()) : 0;
+}
+
+std::string DragQueryFile(std::intptr_t drop, int index) {
+    if (!drop || index < 0 || index >= DragQueryFileCount(drop)) return {};
+    return Record(drop)->Files[static_cast<std::size_t>(index)];
+}
+
+TPoint DragQueryPoint(std::intptr_t drop) {
+    return drop ? Record(drop)->Point : TPoint{};
+}
+
+void DragFinish(std::intptr_t drop) {
+    if (drop) reinterpret_cast<TDropRecord*>(drop)->Finished = true;
 }
 
 } // namespace sv::gap

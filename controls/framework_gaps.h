@@ -1,11 +1,14 @@
 #pragma once
 // LOCAL STAND-INS for framework classes that the framework does not have yet (TTimer and
-// TSpeedButton). Minimal, only what the controls here use; delete this file and include the
-// framework's headers once they exist.
+// TSpeedButton) and file drop support. Minimal, only what the controls here use; delete this file
+// and include the framework's headers once they exist.
 #include "framework/bitmap.h"
 #include "framework/control.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QTimer;
 
@@ -68,10 +71,34 @@ private:
     std::unique_ptr<TBitmap> glyph_;
 };
 
+// Files dropped on a control: WM_DROPFILES carries a pointer to this record in WParam.
+struct TDropRecord {
+    std::vector<std::string> Files;
+    TPoint Point; // client coordinates of the control
+    bool Finished = false;
+};
+
+// Registers the control's widget for local-file drops (or stops accepting them); a drop
+// arrives as WM_DROPFILES performed on the control.
+void DragAcceptFiles(TWinControl* control, bool accept);
+// Whether the control's widget accepts drops now.
+bool DragAcceptsFiles(TWinControl* control);
+int DragQueryFileCount(std::intptr_t drop);
+std::string DragQueryFile(std::intptr_t drop, int index);
+TPoint DragQueryPoint(std::intptr_t drop);
+void DragFinish(std::intptr_t drop);
+
 } // namespace sv::gap
 
 namespace sv {
+using gap::DragAcceptFiles;
+using gap::DragAcceptsFiles;
+using gap::DragFinish;
+using gap::DragQueryFile;
+using gap::DragQueryFileCount;
+using gap::DragQueryPoint;
 using gap::TButtonLayout;
+using gap::TDropRecord;
 using gap::TSpeedButton;
 using gap::TTimer;
 using enum gap::TButtonLayout;
