@@ -184,6 +184,12 @@ TRect Intersect(const TRect& a, const TRect& b) {
     return r;
 }
 
+bool Is32Bit(const QImage& image) {
+    auto f = image.format();
+    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+           f == QImage::Format_ARGB32_Premultiplied;
+}
+
 QRect ToQRect(const TRect& r) {
     return QRect(r.Left, r.Top, r.Width(), r.Height());
 }
@@ -212,10 +218,7 @@ TCanvas::~TCanvas() = default;
 
 namespace {
 void EnsureDrawable(QImage* image) {
-    if (!image || image->isNull()) return;
-    auto f = image->format();
-    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 &&
-        f != QImage::Format_ARGB32_Premultiplied)
+    if (image && !image->isNull() && !Is32Bit(*image))
         *image = image->convertToFormat(QImage::Format_RGB32);
 }
 } // namespace
@@ -235,7 +238,8 @@ void TCanvas::SetOrigin(TPoint origin) {
 }
 
 TRect TCanvas::ImageClip() const {
-    if (!surface_.Image) return {};
+    // A target that someone turned into another pixel format is left alone.
+    if (!surface_.Image || !Is32Bit(*surface_.Image)) return {};
     TRect r{0, 0, surface_.Image->width(), surface_.Image->height()};
     r = Intersect(r, surface_.Clip);
     if (hasClip_) {
@@ -446,13 +450,22 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+    RoundShape(x1, y1, x2, y2, static_cast<double>(std::max(x1, x2)) - std::min(x1, x2),
+               static_cast<double>(std::max(y1, y2)) - std::min(y1, y2));
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int w, int h) {
+    RoundShape(x1, y1, x2, y2, std::abs(w), std::abs(h));
+}
+
+void TCanvas::RoundShape(int x1, int y1, int x2, int y2, double w, double h) {
     if (!surface_.Image) return;
     const TRect box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
     if (IsRectEmpty(box)) return;
+    w = std::min(w, static_cast<double>(box.Right) - box.Left);
+    h = std::min(h, static_cast<double>(box.Bottom) - box.Top);
     auto inside = [&](int x, int y) {
-        return PtInRect(box, {x, y}) &&
-               InRoundRect(box, static_cast<double>(box.Right) - box.Left,
-                           static_cast<double>(box.Bottom) - box.Top, x, y);
+        return PtInRect(box, {x, y}) && InRoundRect(box, w, h, x, y);
     };
     const TRect clip = ImageClip();
     const int ox = surface_.Origin.X;
@@ -616,7 +629,9 @@ void Blit(QImage& dst, const TRect& clip, const TRect& d, const QImage& srcImage
           unsigned rop, std::uint32_t pattern, const std::uint32_t* key) {
     if (d.Width() <= 0 || d.Height() <= 0 || s.Width() <= 0 || s.Height() <= 0) return;
     // A copy keeps overlapping blocks of one image right.
-    const QImage src = (&srcImage == &dst) ? srcImage.copy() : srcImage;
+    const QImage src = !Is32Bit(srcImage)    ? srcImage.convertToFormat(QImage::Format_RGB32)
+                       : (&srcImage == &dst) ? srcImage.copy()
+                                             : srcImage;
     TRect box = Intersect(d, clip);
     std::vector<int> sxs(static_cast<std::size_t>(std::max(0, box.Width())));
     for (int x = box.Left; x < box.Right; ++x)
@@ -843,7 +858,8 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
                 cur += all[i];
             }
         }
-        hard << cur;
+        // A break at the very end starts no further line.
+        if (!cur.isEmpty() || hard.isEmpty()) hard << cur;
     }
 
     // Prefixes, then word breaks.
@@ -852,7 +868,7 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
     for (const QString& h : hard) {
         TextLine full = (format & DT_NOPREFIX) ? TextLine{h, -1, 0} : StripPrefixes(h);
         if (format & DT_HIDEPREFIX) full.underline = -1;
-        if (!(format & DT_WORDBREAK) || single) {
+        if (!(format & DT_WORDBREAK) || single || full.text.isEmpty()) {
             full.width = width(full.text);
             lines.push_back(full);
             continue;

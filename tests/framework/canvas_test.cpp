@@ -340,6 +340,16 @@ TEST(CanvasShapes, EllipseAndPolygonStayInsideTheirBounds) {
     EXPECT_EQ(s.at(2, 1), clWhite); // corner of the box
     EXPECT_EQ(s.at(7, 1), clBlack); // top of the outline
 
+    Surface rr(12, 12);
+    rr.c()->Brush()->SetColor(clRed);
+    rr.c()->RoundRect(0, 0, 10, 8, 4, 4);
+    EXPECT_EQ(rr.at(0, 0), clWhite); // cut corner
+    EXPECT_EQ(rr.at(9, 7), clWhite);
+    EXPECT_EQ(rr.at(5, 0), clBlack);
+    EXPECT_EQ(rr.at(0, 4), clBlack);
+    EXPECT_EQ(rr.at(5, 4), clRed);
+    EXPECT_EQ(rr.at(10, 4), clWhite);
+
     Surface p(12, 12);
     p.c()->Brush()->SetColor(clBlue);
     p.c()->Polygon({{1, 1}, {10, 1}, {1, 10}});
@@ -394,4 +404,21 @@ TEST(CanvasSurface, HugeCoordinatesDrawOnlyTheVisiblePart) {
     EXPECT_EQ(s.at(5, 3), clBlack);
     s.c()->FillRect(Rect(-2000000000, -2000000000, 2000000000, 2000000000));
     EXPECT_EQ(s.at(9, 9), clRed);
+}
+
+TEST(CanvasSurface, TargetsAreKeptAt32BitsAndOthersLeftAlone) {
+    QImage image(4, 4, QImage::Format_Grayscale8);
+    image.fill(255);
+    TCanvas c(&image);
+    EXPECT_EQ(image.format(), QImage::Format_RGB32); // converted when set
+    c.Brush()->SetColor(clBlack);
+    c.FillRect(Rect(0, 0, 2, 2));
+    EXPECT_EQ(c.Pixels(1, 1), clBlack);
+    image = QImage(4, 4, QImage::Format_Grayscale8); // swapped behind the canvas's back
+    image.fill(255);
+    c.FillRect(Rect(0, 0, 4, 4));
+    c.MoveTo(0, 0);
+    c.LineTo(3, 3);
+    EXPECT_EQ(c.Pixels(0, 0), CLR_INVALID);
+    EXPECT_EQ(image.constScanLine(0)[0], 255);
 }
