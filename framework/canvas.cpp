@@ -450,13 +450,22 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+    RoundShape(x1, y1, x2, y2, static_cast<double>(std::max(x1, x2)) - std::min(x1, x2),
+               static_cast<double>(std::max(y1, y2)) - std::min(y1, y2));
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int w, int h) {
+    RoundShape(x1, y1, x2, y2, std::abs(w), std::abs(h));
+}
+
+void TCanvas::RoundShape(int x1, int y1, int x2, int y2, double w, double h) {
     if (!surface_.Image) return;
     const TRect box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
     if (IsRectEmpty(box)) return;
+    w = std::min(w, static_cast<double>(box.Right) - box.Left);
+    h = std::min(h, static_cast<double>(box.Bottom) - box.Top);
     auto inside = [&](int x, int y) {
-        return PtInRect(box, {x, y}) &&
-               InRoundRect(box, static_cast<double>(box.Right) - box.Left,
-                           static_cast<double>(box.Bottom) - box.Top, x, y);
+        return PtInRect(box, {x, y}) && InRoundRect(box, w, h, x, y);
     };
     const TRect clip = ImageClip();
     const int ox = surface_.Origin.X;
@@ -849,7 +858,8 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
                 cur += all[i];
             }
         }
-        hard << cur;
+        // A break at the very end starts no further line.
+        if (!cur.isEmpty() || hard.isEmpty()) hard << cur;
     }
 
     // Prefixes, then word breaks.
@@ -858,7 +868,7 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned format) {
     for (const QString& h : hard) {
         TextLine full = (format & DT_NOPREFIX) ? TextLine{h, -1, 0} : StripPrefixes(h);
         if (format & DT_HIDEPREFIX) full.underline = -1;
-        if (!(format & DT_WORDBREAK) || single) {
+        if (!(format & DT_WORDBREAK) || single || full.text.isEmpty()) {
             full.width = width(full.text);
             lines.push_back(full);
             continue;

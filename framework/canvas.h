@@ -231,6 +231,8 @@ public:
     // Ellipse inscribed in [x1, x2) x [y1, y2).
     void Ellipse(int x1, int y1, int x2, int y2);
     void Ellipse(const TRect& rect) { Ellipse(rect.Left, rect.Top, rect.Right, rect.Bottom); }
+    // Rectangle [x1, x2) x [y1, y2) with corners cut to quarters of a w x h ellipse.
+    void RoundRect(int x1, int y1, int x2, int y2, int w, int h);
     // Brush over [Left, Right) x [Top, Bottom).
     void FillRect(const TRect& rect);
     // One-pixel ring inside the rectangle in the brush colour.
@@ -299,6 +301,7 @@ private:
     void FillWithBrush(int l, int t, int r, int b);
     void DrawTextLine(int x, int y, const QString& line, int underlineIndex, const QRect& clip);
     void DrawBitmap(const TRect& dest, const TBitmap* bitmap);
+    void RoundShape(int x1, int y1, int x2, int y2, double w, double h);
     // Pixels of `image` at (x, y) except where `clear` (row-major) is set; `solid` paints the
     // kept pixels in one colour instead.
     void DrawMasked(int x, int y, const QImage& image, const std::vector<bool>& clear,

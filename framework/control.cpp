@@ -13,10 +13,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <optional>
 
 namespace sv {
+
+bool HostDropEvent(TWinControl* control, QEvent* e); // dropfiles.cpp
+
 namespace {
 
 TGuardedRef<TControl> captureControl;
@@ -226,6 +230,8 @@ void TControl::MouseButtonMessage(TMessage& m, TMouseButton button, bool down, b
         TGuardedRef<TControl> self(this);
         SendCancelMode(this);
         if (!self) return;
+        DefaultHandler(m); // the window's own handling first
+        if (!self) return;
         if (controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(true);
         if (button == mbLeft && controlStyle_.Contains(csClickEvents)) {
             if (dbl)
@@ -238,8 +244,10 @@ void TControl::MouseButtonMessage(TMessage& m, TMouseButton button, bool down, b
         if (!controlStyle_.Contains(csNoStdEvents)) MouseDown(button, shift, x, y);
         return;
     }
-    if (controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(false);
     TGuardedRef<TControl> self(this);
+    DefaultHandler(m);
+    if (!self) return;
+    if (controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(false);
     if (button == mbLeft && controlState_.Contains(csClicked)) {
         controlState_.Exclude(csClicked);
         if (PtInRect(ClientRect(), Point(x, y))) Click();
@@ -279,10 +287,13 @@ void TControl::Dispatch(TMessage& m) {
     case WM_MBUTTONUP:
         MouseButtonMessage(m, mbMiddle, false, false);
         return;
-    case WM_MOUSEMOVE:
-        if (!controlStyle_.Contains(csNoStdEvents))
+    case WM_MOUSEMOVE: {
+        TGuardedRef<TControl> self(this);
+        DefaultHandler(m);
+        if (self && !controlStyle_.Contains(csNoStdEvents))
             MouseMove(KeysToShiftState(m.WParam), LoWordSigned(m.LParam), HiWordSigned(m.LParam));
         return;
+    }
     case CM_MOUSEENTER:
     case CM_MOUSELEAVE:
         // A child's notice goes up naming the child; our own names us.
@@ -737,6 +748,7 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
     if (changed) {
         ApplyWidgetGeometry();
         AlignControls();
+        Perform(WM_SIZE, 0, MakeLParam(ClientWidth(), ClientHeight()));
     }
 }
 
@@ -907,6 +919,10 @@ void TWinControl::Dispatch(TMessage& m) {
         TControl::Dispatch(m);
         return;
     }
+    case CM_DIALOGCHAR:
+        // Accelerators: each child in turn until one takes it.
+        Broadcast(m);
+        return;
     case CM_CTL3DCHANGED: {
         TMessage m2{CM_PARENTCTL3DCHANGED, 0, 0, 0};
         Broadcast(m2);
@@ -1014,6 +1030,12 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         auto* me = static_cast<QMouseEvent*>(e);
         QPoint gp = me->globalPosition().toPoint();
         if (cursorOverride) cursorOverride = Point(gp.x(), gp.y());
+        if (!widget_->isEnabled()) {
+            // A disabled window (or one inside a disabled window) takes no input.
+            Application->DoMouseIdle();
+            result = true;
+            return true;
+        }
         TPoint local{static_cast<int>(me->position().x()), static_cast<int>(me->position().y())};
         unsigned msg = WM_MOUSEMOVE;
         Qt::MouseButton b = me->button();
@@ -1066,6 +1088,20 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
             pendingEvent_ = savedEvent;
             if (eaten) return result = true;
         }
+        if (textKey && (ke->modifiers() & Qt::AltModifier)) {
+            // Alt with a character asks the form's controls for the accelerator.
+            if (TForm* form = GetParentForm(this)) {
+                std::intptr_t handled = 0;
+                try {
+                    handled = form->Perform(CM_DIALOGCHAR, static_cast<std::intptr_t>(text[0]));
+                } catch (...) {
+                    Application->HandleException(form);
+                    handled = 1;
+                }
+                if (handled) return result = true;
+            }
+            return false;
+        }
         if (textKey) {
             deliver(WM_CHAR, static_cast<std::intptr_t>(text[0]), 0);
             return true;
@@ -1085,6 +1121,17 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
     case QEvent::FocusOut:
         deliver(WM_KILLFOCUS, 0, 0);
         return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        result = true;
+        return HostDropEvent(this, e);
+    }
+    case QEvent::Wheel: {
+        auto* we = static_cast<QWheelEvent*>(e);
+        deliver(WM_MOUSEWHEEL, we->angleDelta().y(), 0);
+        return true;
+    }
     case QEvent::Leave:
         QTimer::singleShot(0, [] { Application->DoMouseIdle(); });
         return false;

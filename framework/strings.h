@@ -45,11 +45,12 @@ public:
 
     void BeginUpdate();
     void EndUpdate();
+    // Raises EStringListError unless 0 <= index < limit.
+    void CheckIndex(int index, int limit) const;
 
 protected:
     virtual void SetUpdateState(bool updating) { (void)updating; }
     int UpdateCount() const { return updateCount_; }
-    void CheckIndex(int index, int limit) const;
 
 private:
     int updateCount_ = 0;

@@ -340,6 +340,16 @@ TEST(CanvasShapes, EllipseAndPolygonStayInsideTheirBounds) {
     EXPECT_EQ(s.at(2, 1), clWhite); // corner of the box
     EXPECT_EQ(s.at(7, 1), clBlack); // top of the outline
 
+    Surface rr(12, 12);
+    rr.c()->Brush()->SetColor(clRed);
+    rr.c()->RoundRect(0, 0, 10, 8, 4, 4);
+    EXPECT_EQ(rr.at(0, 0), clWhite); // cut corner
+    EXPECT_EQ(rr.at(9, 7), clWhite);
+    EXPECT_EQ(rr.at(5, 0), clBlack);
+    EXPECT_EQ(rr.at(0, 4), clBlack);
+    EXPECT_EQ(rr.at(5, 4), clRed);
+    EXPECT_EQ(rr.at(10, 4), clWhite);
+
     Surface p(12, 12);
     p.c()->Brush()->SetColor(clBlue);
     p.c()->Polygon({{1, 1}, {10, 1}, {1, 10}});

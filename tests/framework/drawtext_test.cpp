@@ -61,6 +61,9 @@ TEST(DrawText, CalcRectIsWidestLineTimesLineCount) {
     r = Rect(0, 0, 20, 0);
     s.c()->DrawText("abcdef gh", r, DT_CALCRECT | DT_WORDBREAK);
     EXPECT_EQ(r, Rect(0, 0, 48, 24));
+    // Empty lines stay lines; a break at the very end adds none.
+    r = Rect(0, 0, 40, 0);
+    EXPECT_EQ(s.c()->DrawText("a\r\n\r\nb\r\n", r, DT_CALCRECT | DT_WORDBREAK), 36);
     // Wide characters break anywhere.
     r = Rect(0, 0, 40, 0);
     s.c()->DrawText("あいうえ", r, DT_CALCRECT | DT_WORDBREAK);

@@ -174,7 +174,10 @@ inline std::unique_ptr<TBitmap> RenderControl(TControl* control) {
         widget->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
         bmp->SetImage(img);
     } else if (auto* g = dynamic_cast<TGraphicControl*>(control)) {
-        g->PaintOn(&bmp->Image(), Point(0, 0), Rect(0, 0, control->Width(), control->Height()));
+        QImage img(control->Width(), control->Height(), QImage::Format_RGB32);
+        img.fill(Qt::black);
+        g->PaintOn(&img, Point(0, 0), Rect(0, 0, control->Width(), control->Height()));
+        bmp->SetImage(img);
     }
     return bmp;
 }
