@@ -1,6 +1,6 @@
 #include "controls/control_hook.h"
 
-#include "controls/framework_gaps.h"
+#include "framework/dropfiles.h"
 #include "framework/forms.h"
 #include "framework/strings.h"
 
@@ -123,6 +123,8 @@ void TControlHook::EnableHook(bool on) {
                                       else if (link->saved)
                                           link->saved(m);
                                   }};
+    // Hooked at run time as well as while loading: descendants set up the window now.
+    ControlChanged(ceCreated);
 }
 
 void TControlHook::HookWndProc(TMessage& m) {
@@ -182,15 +184,16 @@ void TDropDst::HandleMessage(TMessage& m) {
         TControlHook::HandleMessage(m);
         return;
     }
+    auto drop = reinterpret_cast<HDROP>(m.WParam);
     try {
-        FileDrop(m.WParam);
+        FileDrop(drop);
     } catch (...) {
         Application->HandleException(this);
     }
-    DragFinish(m.WParam);
+    DragFinish(drop);
 }
 
-void TDropDst::FileDrop(std::intptr_t drop) {
+void TDropDst::FileDrop(HDROP drop) {
     if (!OnFileDrop) return;
     TStringList files;
     const int count = DragQueryFileCount(drop);

@@ -11,6 +11,7 @@ class QWidget;
 namespace sv {
 
 class TStrings;
+struct TDropHandle;
 
 enum class THookTarget { htControl, htForm };
 using enum THookTarget;
@@ -77,7 +78,7 @@ protected:
 
 private:
     void SetDropAccept();
-    void FileDrop(std::intptr_t drop);
+    void FileDrop(TDropHandle* drop);
 
     bool acceptDrop_ = true;
 };

@@ -22,9 +22,8 @@ ConstPixelRows RowsOf(const TBitmap& b) {
 }
 
 PixelRows RowsOf(TBitmap& b) {
-    QImage& img = b.Image();
-    return {reinterpret_cast<std::uint32_t*>(img.bits()), img.width(), img.height(),
-            img.bytesPerLine() / 4};
+    const std::ptrdiff_t stride = b.Image().bytesPerLine() / 4;
+    return {b.ScanLine(0), b.Width(), b.Height(), stride};
 }
 
 TShineLayout ToShineLayout(TButtonLayout l) {
@@ -439,6 +438,7 @@ std::unique_ptr<TBitmap> TShineSpeedButton::MakeStateGlyph() const {
     else if (look_ == LookDisabled)
         ApplyDisabledImage(disabledImage_, RowsOf(std::as_const(*glyph_)), RowsOf(*r),
                            ColorToPixel(colors_->Color()));
+    r->Modified();
     r->SetHandleType(bmDDB);
     const bool mask = look_ == LookDisabled && disabledImage_ == diDefault;
     if (mask) r->SetMonochrome(true);

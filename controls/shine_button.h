@@ -1,11 +1,12 @@
 #pragma once
 // The shining speed button: a windowless, group-exclusive speed button with hot tracking and
 // glyph effects.
-#include "controls/framework_gaps.h"
 #include "controls/shine_colors.h"
 #include "controls/shine_effects.h"
 #include "framework/bitmap.h"
+#include "framework/buttons.h"
 #include "framework/control.h"
+#include "framework/extctrls.h"
 
 #include <memory>
 

@@ -1,6 +1,7 @@
 #include "controls/shine_button.h"
 
-#include "controls/framework_gaps.h"
+#include "framework/buttons.h"
+#include "framework/extctrls.h"
 
 #include "tests/framework/test_helpers.h"
 
@@ -307,10 +308,12 @@ TEST_F(ShinePaintTest, FrameSwitchesAndTransparent) {
     EXPECT_EQ(PixelAt(*none, 0, 0), Px(RGB(10, 20, 30)));
     b->SetTransparent(true);
     EXPECT_FALSE(b->ControlStyle().Contains(csOpaque));
-    auto bmp = std::make_unique<TBitmap>(12, 10);
-    bmp->Canvas()->Brush()->SetColor(clLime);
-    bmp->Canvas()->FillRect(Rect(0, 0, 12, 10));
-    b->PaintOn(&bmp->Image(), Point(0, 0), Rect(0, 0, 12, 10));
+    QImage img(12, 10, QImage::Format_RGB32);
+    img.fill(QColor(0, 255, 0));
+    b->PaintOn(&img, Point(0, 0), Rect(0, 0, 12, 10));
+    TBitmap shown;
+    shown.SetImage(img);
+    auto* bmp = &shown;
     EXPECT_EQ(PixelAt(*bmp, 5, 5), Px(clLime)) << "no background of its own";
 }
 
