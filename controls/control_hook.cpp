@@ -132,7 +132,14 @@ void TControlHook::HookWndProc(TMessage& m) {
     std::shared_ptr<Link> keep = link_;
     if (m.Msg == WM_CREATE) {
         recreating_ = true;
-    } else if (m.Msg == WM_DESTROY) {
+        HandleMessage(m);
+        // No other message need follow a new window here (a form moved into a panel gets
+        // none until the user acts): announce it as soon as the control has made it.
+        if (link_ == keep && recreating_ && hooked_ && hooked_->HandleAllocated())
+            ControlChanged(ceRecreated);
+        return;
+    }
+    if (m.Msg == WM_DESTROY) {
         ControlChanged(ceDestroyed);
     } else if (recreating_ && hooked_ && hooked_->HandleAllocated()) {
         ControlChanged(ceRecreated);

@@ -138,7 +138,6 @@ TEST_F(HookTest, TargetFormAndMissingForm) {
 
 TEST_F(HookTest, RecreatedWindowIsRegisteredAgain) {
     list->RecreateWnd();
-    list->Perform(WM_USER); // the first message after the new window announces it
     EXPECT_TRUE(Accepts(list));
     EXPECT_NE(drop->HookedWindow(), nullptr);
     EXPECT_TRUE(Drop(list, {"/again.wav"}));
