@@ -3,6 +3,7 @@
 #include "app/cd_wav_form.h"
 #include "app/form_style.h"
 #include "app/forms.h"
+#include "app/mode_forms.h"
 #include "app/modes.h"
 #include "app/program_paths.h"
 #include "app/version_form.h"
@@ -41,6 +42,7 @@ TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
     SetClientHeight(423);
     OnShow = [this](TObject* sender) { FormShow(sender); };
     OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
+    OnCloseQuery = [](TObject*, bool& canClose) { canClose = !TModeForm::JobRunning(); };
 
     Panel3 = new TPanel(this);
     Panel3->SetName("Panel3");

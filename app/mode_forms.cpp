@@ -1,6 +1,8 @@
 #include "app/mode_forms.h"
 
 #include "app/form_style.h"
+#include "app/job_frame.h"
+#include "app/mode_frame.h"
 #include "app/modes.h"
 
 namespace sv::app {
@@ -20,6 +22,22 @@ TModeForm::~TModeForm() {
 
 void TModeForm::UpdateModeTag() {
     ModeTag = DeriveModeTag(Name(), Caption(), ModeTag);
+}
+
+void TModeForm::WriteLog(const std::string& message) {
+    WriteModeLog(ModeTag, message);
+}
+
+void TModeForm::Btn_Ent(TObject* sender) {
+    PushButtonEnter(sender);
+}
+
+void TModeForm::Btn_Lve(TObject* sender) {
+    PushButtonLeave(sender);
+}
+
+bool TModeForm::JobRunning() {
+    return app::JobRunning();
 }
 
 } // namespace sv::app

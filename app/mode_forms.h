@@ -17,6 +17,15 @@ public:
     // The current mode ("[CD_MP3]" ...); empty until the form is first shown with a tag.
     std::string ModeTag;
 
+    // One log line with this form's mode tag.
+    void WriteLog(const std::string& message);
+    // Hover colours of the push buttons (OnMouseEnter / OnMouseLeave).
+    void Btn_Ent(TObject* sender);
+    void Btn_Lve(TObject* sender);
+
+    // True while any mode form runs a job: the main window refuses to close meanwhile.
+    static bool JobRunning();
+
 protected:
     // Sets ModeTag from the caption; a caption that is none of this form's tags keeps it.
     void UpdateModeTag();
