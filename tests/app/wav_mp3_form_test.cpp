@@ -326,7 +326,7 @@ TEST_F(WavMp3Form, ARefusedJobRestoresTheWindowAndRaises) {
 
 TEST_F(WavMp3Form, RoundTripThroughTheRealLibraries) {
     Ini("[WAV_MP3]\nSAVEDIR=" + dir.Path("mp3").string() +
-        "/\n[MP3_WAV]\nSAVEDIR=" + dir.Path("wav").string() + "/\nDECWAIT=0\n");
+        "/\n[MP3_WAV]\nSAVEDIR=" + dir.Path("wav").string() + "/\nDECWAIT=30\n");
     const std::string source = Wav("曲 1.wav", 100000);
     Show("FmWAV_MP3");
     Drop({source});

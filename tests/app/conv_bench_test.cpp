@@ -1,0 +1,85 @@
+// Speed of the conversion form against the reference tools; a benchmark, not a check. Run with
+//   build/tests/sv_app_tests --gtest_also_run_disabled_tests --gtest_filter='*ConvBench*'
+#include "app/forms.h"
+#include "app/program_paths.h"
+#include "app/wav_mp3_form.h"
+#include "controls/vorsa_button.h"
+#include "framework/strings.h"
+#include "tests/framework/test_helpers.h"
+#include "tests/outside/audio_files.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using namespace sv;
+using namespace sv::app;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+TEST(ConvBench, DISABLED_TenFilesOfThirtySeconds) {
+    constexpr int kFiles = 10;
+    constexpr int kDecWait = 300;
+    svtest::ScratchDir dir;
+    sv::test::ScriptedDialogs dialogs;
+    SetProgramDirForTests(dir.Path("").string());
+    fs::create_directories(dir.Path("wav"));
+    fs::create_directories(dir.Path("mp3"));
+    fs::create_directories(dir.Path("ref"));
+    std::ofstream(dir.Path("main.ini")) << "[WAV_MP3]\nSAVEDIR=" << dir.Path("mp3").string()
+                                        << "/\n[MP3_WAV]\nSAVEDIR=" << dir.Path("out").string()
+                                        << "/\nDECWAIT=" << kDecWait << "\n";
+    TStringList wavs, mp3s;
+    for (int i = 0; i < kFiles; ++i) {
+        const auto name = "wav/" + std::to_string(i) + ".wav";
+        svtest::WriteWav(dir.Path(name), 44100, 2, 44100 * 30);
+        wavs.Add(dir.Path(name).string());
+        mp3s.Add(dir.Path("mp3/" + std::to_string(i) + ".mp3").string());
+    }
+    CreateSonvaleForms();
+
+    FmWAV_MP3->SetCaption("FmWAV_MP3");
+    FmWAV_MP3->FormShow(FmWAV_MP3);
+    FmWAV_MP3->dropFileDrop(FmWAV_MP3, &wavs, 0, 0);
+    auto start = Clock::now();
+    FmWAV_MP3->btn_execute->Click();
+    const double formEncode = Seconds(start);
+
+    // The same settings as the form's encoder: 128 kbit/s joint stereo, quality 5.
+    start = Clock::now();
+    for (int i = 0; i < kFiles; ++i)
+        svtest::Shell("lame --quiet -q 5 -b 128 -m j " +
+                      dir.Quoted("wav/" + std::to_string(i) + ".wav") + " " +
+                      dir.Quoted("ref/" + std::to_string(i) + ".mp3"));
+    const double lameEncode = Seconds(start);
+
+    FmWAV_MP3->SetCaption("FmMP3_WAV");
+    FmWAV_MP3->FormShow(FmWAV_MP3);
+    FmWAV_MP3->dropFileDrop(FmWAV_MP3, &mp3s, 0, 0);
+    start = Clock::now();
+    FmWAV_MP3->btn_execute->Click();
+    const double formDecode = Seconds(start);
+
+    start = Clock::now();
+    for (int i = 0; i < kFiles; ++i)
+        svtest::Shell("mpg123 -q -w " + dir.Quoted("ref/" + std::to_string(i) + ".wav") + " " +
+                      dir.Quoted("mp3/" + std::to_string(i) + ".mp3"));
+    const double mpg123Decode = Seconds(start) + kFiles * kDecWait / 1000.0;
+
+    std::printf("WAV->MP3, %d x 30 s: form %.2f s, lame %.2f s, ratio %.3f\n", kFiles, formEncode,
+                lameEncode, formEncode / lameEncode);
+    std::printf("MP3->WAV, %d x 30 s: form %.2f s, mpg123 + DECWAIT %.2f s, ratio %.3f\n", kFiles,
+                formDecode, mpg123Decode, formDecode / mpg123Decode);
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Complete", "Complete"}));
+    FreeSonvaleForms();
+    SetProgramDirForTests("");
+}
+
+} // namespace
