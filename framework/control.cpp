@@ -753,7 +753,10 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TWinControl::ApplyWidgetGeometry() {
-    if (widget_ && parent_) widget_->setGeometry(Left(), Top(), Width(), Height());
+    // Without a parent the position is a screen position (pop-up windows); a form's window
+    // places its client widget itself.
+    if (!widget_ || (!parent_ && dynamic_cast<TForm*>(this))) return;
+    widget_->setGeometry(Left(), Top(), Width(), Height());
 }
 
 void TWinControl::ApplyWidgetVisibility() {
@@ -1050,6 +1053,7 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         TControl* target = MouseTarget(local, pos);
         if (msg == base + 2u && !target->ControlStyle().Contains(csDoubleClicks)) msg = base;
         std::intptr_t lp = MakeLParam(pos.X, pos.Y);
+        Application->HintMouseMessage(TMessage{msg, keys, lp, 0});
         if (target == this) {
             deliver(msg, keys, lp);
         } else {
@@ -1067,6 +1071,7 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
     case QEvent::KeyPress: {
         auto* ke = static_cast<QKeyEvent*>(e);
         int vk = QtKeyToVk(ke->key());
+        Application->HintMouseMessage(TMessage{WM_KEYDOWN, vk, 0, 0});
         std::u32string text = ke->text().toStdU32String();
         bool textKey = !text.empty() && text[0] >= 0x20 && text[0] != 0x7F;
         if (vk) {

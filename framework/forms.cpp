@@ -498,6 +498,10 @@ void TForm::Dispatch(TMessage& m) {
     case CM_CANCELMODE:
         if (TWinControl* c = focused_.Get()) c->Perform(CM_CANCELMODE, 0, m.LParam);
         return;
+    case CM_TEXTCHANGED:
+        if (window_) window_->setWindowTitle(QString::fromStdString(Caption()));
+        TCustomControl::Dispatch(m);
+        return;
     case WM_CLOSE:
         Close();
         return;
@@ -668,11 +672,58 @@ void TApplication::DoMouseIdle() {
     TControl* capture = GetCaptureControl();
     TControl* before = mouseControl_.Get();
     if (before == now) return;
+    CancelHint();
     // While a control holds the capture, only it counts.
     if (before && (!capture || before == capture)) before->Perform(CM_MOUSELEAVE);
     mouseControl_ = now;
     now = mouseControl_.Get(); // the leave handler may have freed it
     if (now && (!capture || now == capture)) now->Perform(CM_MOUSEENTER);
+    now = mouseControl_.Get();
+    if (now && showHint_ && now->ShowHint() && !now->Hint().empty()) {
+        int serial = ++hintSerial_;
+        TGuardedRef<TControl> target(now);
+        QTimer::singleShot(hintPause_, [this, serial, target] {
+            if (Application != this || serial != hintSerial_) return;
+            if (TControl* c = target.Get(); c && c == mouseControl_.Get()) ActivateHint(c);
+        });
+    }
+}
+
+void TApplication::SetShowHint(bool v) {
+    showHint_ = v;
+    if (!v) CancelHint();
+}
+
+void TApplication::SetHintWindowClass(THintWindowClass make) {
+    CancelHint();
+    delete hintWindow_.Get();
+    hintClass_ = std::move(make);
+}
+
+void TApplication::ActivateHint(TControl* control) {
+    if (!control || control->Hint().empty()) return;
+    if (!hintWindow_) hintWindow_ = hintClass_ ? hintClass_(this) : new THintWindow(this);
+    THintWindow* w = hintWindow_.Get();
+    TRect r = w->CalcHintRect(Screen ? Screen->Width() : 300, control->Hint(), nullptr);
+    TPoint p = GetCursorPos();
+    OffsetRect(r, p.X, p.Y + 20);
+    hintControl_ = control;
+    w->ActivateHint(r, control->Hint());
+    int serial = ++hintSerial_;
+    QTimer::singleShot(hintHidePause_, [this, serial] {
+        if (Application == this && serial == hintSerial_) CancelHint();
+    });
+}
+
+void TApplication::CancelHint() {
+    ++hintSerial_;
+    hintControl_ = nullptr;
+    if (THintWindow* w = hintWindow_.Get(); w && w->Visible()) w->ReleaseHandle();
+}
+
+void TApplication::HintMouseMessage(const TMessage& m) {
+    THintWindow* w = hintWindow_.Get();
+    if (w && w->Visible() && w->IsHintMsg(m)) CancelHint();
 }
 
 class ModalAccess {

@@ -413,3 +413,37 @@ TEST(Dialogs, OpenDialogGoesThroughTheServiceAndFiltersTranslateForQt) {
               IDNO);
     EXPECT_EQ(dialogs.Calls.back(), (DialogCall{"MessageBox", "上書きしますか？", "確認", 0x23}));
 }
+
+TEST(Hints, AControlsHintShowsAfterThePauseAndAClickHidesIt) {
+    struct KeepOnKeys : THintWindow {
+        using THintWindow::THintWindow;
+        bool IsHintMsg(const TMessage& m) override {
+            if (m.Msg >= WM_KEYDOWN && m.Msg <= 0x0108) return false;
+            return THintWindow::IsHintMsg(m);
+        }
+    };
+    FixedText text;
+    Application->SetHintWindowClass([](TComponent* o) { return new KeepOnKeys(o); });
+    Application->SetHintPause(0);
+    TForm form(nullptr);
+    form.SetBounds(600, 0, 200, 100);
+    auto* b = new TSpeedButton(&form);
+    b->SetParent(&form);
+    b->SetHint("ヒント");
+    b->SetShowHint(true);
+    form.Show();
+    MoveCursorTo(b, 3, 3);
+    Application->ProcessMessages();
+    THintWindow* w = Application->HintWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->Visible());
+    EXPECT_EQ(w->Caption(), "ヒント");
+    EXPECT_EQ(w->Width(), 3 * 16 + 6); // three double-width cells and the margin
+    Application->HintMouseMessage(TMessage{WM_KEYDOWN, 'A', 0, 0});
+    EXPECT_TRUE(w->Visible());
+    Press(b, 3, 3);
+    EXPECT_FALSE(w->Visible());
+    Release(b, 3, 3);
+    Application->SetHintWindowClass(nullptr);
+    Application->SetHintPause(500);
+}
