@@ -923,7 +923,8 @@ void TWinControl::Dispatch(TMessage& m) {
         return;
     }
     case CM_DIALOGCHAR:
-        // Accelerators: each child in turn until one takes it.
+    case CM_DIALOGKEY:
+        // Accelerators and dialog keys: each child in turn until one takes it.
         Broadcast(m);
         return;
     case CM_CTL3DCHANGED: {

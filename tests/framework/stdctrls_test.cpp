@@ -447,3 +447,27 @@ TEST(Hints, AControlsHintShowsAfterThePauseAndAClickHidesIt) {
     Application->SetHintWindowClass(nullptr);
     Application->SetHintPause(500);
 }
+
+TEST(Buttons, ReturnAndEscapeClickTheDefaultAndCancelButtonsAnywhereOnTheForm) {
+    TForm form(nullptr);
+    auto* panel = new TPanel(&form);
+    panel->SetParent(&form);
+    auto* ok = new TButton(&form);
+    ok->SetParent(panel);
+    ok->SetDefault(true);
+    ok->SetModalResult(mrOk);
+    auto* cancel = new TButton(&form);
+    cancel->SetParent(&form);
+    cancel->SetCancel(true);
+    std::vector<std::string> log;
+    ok->OnClick = [&](TObject*) { log.push_back("ok"); };
+    cancel->OnClick = [&](TObject*) { log.push_back("cancel"); };
+    form.Show();
+    form.Perform(WM_KEYDOWN, VK_RETURN);
+    form.Perform(WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(log, (std::vector<std::string>{"ok", "cancel"}));
+    EXPECT_EQ(form.ModalResult(), mrOk);
+    ok->SetEnabled(false);
+    form.Perform(WM_KEYDOWN, VK_RETURN);
+    EXPECT_EQ(log.size(), 2u);
+}
