@@ -189,6 +189,8 @@ TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
 // ---- TControl ----------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
+    // Controls need the application object for input and errors; programs make it first.
+    if (!Application) InitFramework();
     WindowProc = [this](TMessage& m) { WndProc(m); };
     font_->OnChange = [this](TObject*) { FontChanged(); };
 }
@@ -1139,7 +1141,9 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         return true;
     }
     case QEvent::Leave:
-        QTimer::singleShot(0, [] { Application->DoMouseIdle(); });
+        QTimer::singleShot(0, [] {
+            if (Application) Application->DoMouseIdle();
+        });
         return false;
     default:
         return false;
