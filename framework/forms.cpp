@@ -215,18 +215,30 @@ void TForm::DestroyWidget() {
 
 void TForm::SetParent(TWinControl* parent) {
     if (parent == Parent()) return;
-    bool hadWidget = widget_ != nullptr;
-    // The client widget moves between the window and the new parent: make it afresh.
-    if (hadWidget) DestroyWidget();
+    // The client widget moves as it is, so the controls keep their widgets and state.
+    if (widget_ && parent) parent->Handle();
     TCustomControl::SetParent(parent);
-    if (hadWidget || (parent && parent->HandleAllocated())) {
-        Handle();
-        ApplyWindow();
-        if (Visible()) {
-            if (window_) window_->show();
-            widget_->show();
-        }
+    if (!widget_) {
+        if (parent && parent->HandleAllocated()) Handle();
+        return;
     }
+    if (Parent()) {
+        // Embedded: the window waits, hidden, until the form is given back.
+        if (window_) window_->hide();
+        ApplyWidgetGeometry();
+        ApplyWidgetVisibility();
+        return;
+    }
+    if (!window_) {
+        window_ = new FormWindow(this);
+        window_->setWindowTitle(QString::fromStdString(Caption()));
+        SetBorderIcons(borderIcons_);
+    }
+    widget_->setParent(window_);
+    ApplyMenuBar();
+    ApplyWindow();
+    widget_->show();
+    if (Visible()) window_->show();
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle s) {
@@ -312,7 +324,7 @@ void TForm::Notification(TComponent* component, TOperation operation) {
 
 void TForm::SetVisible(bool visible) {
     if (visible == Visible()) {
-        if (visible && window_) window_->raise();
+        if (visible && window_ && TopLevel()) window_->raise();
         return;
     }
     if (visible) {
@@ -334,7 +346,7 @@ void TForm::SetVisible(bool visible) {
         TCustomControl::SetVisible(true);
         Handle();
         ApplyWindow();
-        if (window_) {
+        if (window_ && TopLevel()) {
             window_->show();
             if (windowState_ != wsNormal) SetWindowState(windowState_);
         } else if (widget_) {
@@ -345,7 +357,7 @@ void TForm::SetVisible(bool visible) {
         Application->DoMouseIdle();
     } else {
         TCustomControl::SetVisible(false);
-        if (window_) window_->hide();
+        if (window_ && TopLevel()) window_->hide();
         if (widget_) {
             if (!TopLevel()) widget_->hide();
         }

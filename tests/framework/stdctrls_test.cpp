@@ -471,3 +471,38 @@ TEST(Buttons, ReturnAndEscapeClickTheDefaultAndCancelButtonsAnywhereOnTheForm) {
     form.Perform(WM_KEYDOWN, VK_RETURN);
     EXPECT_EQ(log.size(), 2u);
 }
+
+TEST(Forms, AFormEmbeddedInAPanelKeepsItsControlsAndComesBackWhole) {
+    TForm host(nullptr);
+    host.SetBounds(0, 0, 400, 300);
+    auto* pnl = new TPanel(&host);
+    pnl->SetParent(&host);
+    pnl->SetAlign(alClient);
+    TFmExample page(nullptr);
+    int shows = 0;
+    page.OnShow = [&](TObject*) { ++shows; };
+    host.Show();
+    page.Show();
+    page.edt_path->SetText("/keep/me.wav");
+    page.Hide();
+    page.SetBorderStyle(bsNone);
+    page.SetParent(pnl);
+    page.SetBounds(1, 1, pnl->Width() - 2, pnl->Height() - 2);
+    page.Show();
+    EXPECT_EQ(shows, 2);
+    EXPECT_EQ(page.ClientWidth(), pnl->Width() - 2); // no frame while embedded
+    EXPECT_EQ(page.Handle()->parentWidget(), pnl->Handle());
+    EXPECT_EQ(page.edt_path->Text(), "/keep/me.wav");
+    // The control under a point of the panel is the embedded form's.
+    MoveCursorTo(page.lst_files, 5, 5);
+    EXPECT_EQ(Application->MouseControl(), page.lst_files);
+    page.Hide();
+    page.SetParent(nullptr);
+    page.SetBorderStyle(bsSingle);
+    EXPECT_NE(page.Window(), nullptr);
+    EXPECT_EQ(page.Handle()->parentWidget(), page.Window());
+    EXPECT_EQ(page.edt_path->Text(), "/keep/me.wav");
+    page.Show();
+    EXPECT_EQ(shows, 3);
+    MoveCursorAway();
+}
