@@ -49,6 +49,8 @@ protected:
     void changeEvent(QEvent* e) override {
         QWidget::changeEvent(e);
         if (form_ && e->type() == QEvent::WindowStateChange) form_->WindowStateChanged();
+        if (form_ && e->type() == QEvent::ActivationChange)
+            form_->WindowActivated(isActiveWindow());
     }
 
 private:
@@ -162,6 +164,16 @@ void TForm::WindowMovedOrResized() {
     if (widget_) widget_->setGeometry(0, mh, ClientWidth(), ClientHeight());
     if (menuBar_) menuBar_->setGeometry(0, 0, window_->width(), mh);
     syncing_ = false;
+}
+
+void TForm::WindowActivated(bool active) {
+    TNotifyEvent& handler = active ? OnActivate : OnDeactivate;
+    if (!handler) return;
+    try {
+        handler(this);
+    } catch (...) {
+        Application->HandleException(this);
+    }
 }
 
 void TForm::WindowStateChanged() {

@@ -136,6 +136,7 @@ public:
     void WindowCloseRequested();
     void WindowMovedOrResized();
     void WindowStateChanged();
+    void WindowActivated(bool active);
 
 protected:
     void Dispatch(TMessage& message) override;
