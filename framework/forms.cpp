@@ -156,7 +156,8 @@ void TForm::ApplyWindow() {
 void TForm::WindowMovedOrResized() {
     if (syncing_ || !window_) return;
     syncing_ = true;
-    QRect fg = window_->frameGeometry();
+    // pos() is what move() sets, so the framework's Left and Top read back what they set.
+    QPoint fg = window_->pos();
     int mh = menuBar_ ? menuBar_->height() : 0;
     int w = window_->width() + 2 * FrameSize();
     int h = window_->height() - mh + 2 * FrameSize() + CaptionSize() + MenuSize();

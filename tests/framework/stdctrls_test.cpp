@@ -6,7 +6,10 @@
 #include "framework/stdctrls.h"
 #include "tests/framework/test_helpers.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 using namespace sv;
@@ -505,4 +508,118 @@ TEST(Forms, AFormEmbeddedInAPanelKeepsItsControlsAndComesBackWhole) {
     page.Show();
     EXPECT_EQ(shows, 3);
     MoveCursorAway();
+}
+
+TEST(Edit, ChangeFiresForEveryTextChangeWithOrWithoutAWidget) {
+    TForm form(nullptr);
+    auto* e = new TEdit(&form);
+    e->SetParent(&form);
+    int changes = 0;
+    e->OnChange = [&](TObject*) { ++changes; };
+    e->SetText("a");
+    EXPECT_EQ(changes, 1);
+    form.Show();
+    EXPECT_EQ(e->Text(), "a");
+    e->SetText("b");
+    e->SetText("b");
+    EXPECT_EQ(changes, 2);
+    e->SetReadOnly(true);
+    EXPECT_TRUE(static_cast<QLineEdit*>(e->Handle())->isReadOnly());
+}
+
+TEST(Memo, LinesAppendAndTheUsersTextComesBack) {
+    TForm form(nullptr);
+    auto* m = new TMemo(&form);
+    m->SetParent(&form);
+    m->SetReadOnly(true);
+    m->Lines()->Add("one");
+    form.Show();
+    m->Lines()->Add("two");
+    auto* q = static_cast<QPlainTextEdit*>(m->Handle());
+    EXPECT_EQ(q->toPlainText().toStdString(), "one\ntwo");
+    q->setPlainText("x\ny\nz");
+    EXPECT_EQ(m->Lines()->Count(), 3);
+    EXPECT_EQ(m->Lines()->Get(2), "z");
+    m->Lines()->Clear();
+    EXPECT_TRUE(q->toPlainText().isEmpty());
+}
+
+TEST(CheckAndRadio, CheckingFiresClickAndRadioButtonsAreExclusivePerParent) {
+    TForm form(nullptr);
+    auto* p1 = new TPanel(&form);
+    p1->SetParent(&form);
+    auto* p2 = new TPanel(&form);
+    p2->SetParent(&form);
+    auto* r1 = new TRadioButton(&form);
+    r1->SetParent(p1);
+    auto* r2 = new TRadioButton(&form);
+    r2->SetParent(p1);
+    auto* r3 = new TRadioButton(&form);
+    r3->SetParent(p2);
+    r1->SetChecked(true);
+    r3->SetChecked(true);
+    r2->SetChecked(true);
+    EXPECT_FALSE(r1->Checked());
+    EXPECT_TRUE(r2->Checked());
+    EXPECT_TRUE(r3->Checked());
+    auto* c = new TCheckBox(&form);
+    c->SetParent(&form);
+    int clicks = 0;
+    c->OnClick = [&](TObject*) { ++clicks; };
+    c->SetChecked(true);
+    c->SetChecked(true);
+    EXPECT_EQ(clicks, 1);
+    form.Show();
+    static_cast<QCheckBox*>(c->Handle())->click();
+    EXPECT_FALSE(c->Checked());
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST(ListBox, KeysMoveTheCaretAndSingleSelectionFollowsIt) {
+    TForm form(nullptr);
+    auto* lst = new TListBox(&form);
+    lst->SetParent(&form);
+    for (auto s : {"a", "b", "c"}) lst->Items()->Add(s);
+    form.Show();
+    lst->SetFocus();
+    lst->SetItemIndex(0);
+    lst->Perform(WM_KEYDOWN, VK_DOWN);
+    EXPECT_EQ(lst->ItemIndex(), 1);
+    EXPECT_TRUE(lst->Selected(1));
+    EXPECT_FALSE(lst->Selected(0));
+    lst->Perform(WM_KEYDOWN, VK_END);
+    EXPECT_EQ(lst->ItemIndex(), 2);
+    lst->Perform(WM_KEYDOWN, VK_DOWN); // stays on the last
+    EXPECT_EQ(lst->ItemIndex(), 2);
+    lst->Items()->Delete(2);
+    EXPECT_EQ(lst->ItemIndex(), -1); // the selected row went; the caret row is not selected
+    lst->SetMultiSelect(true);
+    lst->SetSelected(0, true);
+    lst->SetItemIndex(1); // moves the caret only
+    EXPECT_TRUE(lst->Selected(0));
+    EXPECT_EQ(lst->ItemIndex(), 1);
+    EXPECT_THROW(lst->Selected(5), EStringListError);
+}
+
+TEST(Timer, TicksFromTheEventLoopWhileEnabled) {
+    TTimer timer(nullptr);
+    timer.SetInterval(5);
+    int ticks = 0;
+    timer.OnTimer = [&](TObject*) {
+        if (++ticks == 2) timer.SetEnabled(false);
+    };
+    for (int i = 0; i < 200 && ticks < 2; ++i) Application->HandleMessage();
+    EXPECT_EQ(ticks, 2);
+    Application->ProcessMessages();
+    EXPECT_EQ(ticks, 2);
+}
+
+TEST(Forms, ScreenCentreUsesTruncatingHalves) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsSingle);
+    form.SetClientWidth(732);
+    form.SetPosition(poScreenCenter);
+    form.Show();
+    EXPECT_EQ(form.Width(), 738);
+    EXPECT_EQ(form.Left(), 1024 / 2 - 738 / 2);
 }
