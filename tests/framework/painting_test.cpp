@@ -11,17 +11,6 @@ using namespace sv::test;
 
 namespace {
 
-struct FixedText {
-    FixedCellTextMetrics cells{8, 12, 10};
-    FixedText() { SetDefaultTextMetrics(&cells); }
-    ~FixedText() { SetDefaultTextMetrics(nullptr); }
-};
-
-std::uint32_t Px(TColor c) {
-    TColor v = ColorToRGB(c);
-    return (GetRValue(v) << 16) | (GetGValue(v) << 8) | GetBValue(v);
-}
-
 TPaintBox* Box(TWinControl* parent, TRect r, TColor fill) {
     auto* b = new TPaintBox(parent);
     b->SetParent(parent);

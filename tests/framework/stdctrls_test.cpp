@@ -17,19 +17,6 @@ using namespace sv::test;
 
 namespace {
 
-// Text as boxes of 8 x 12 pixels, so that positions are known.
-struct FixedText {
-    FixedCellTextMetrics cells{8, 12, 10};
-    FixedText() { SetDefaultTextMetrics(&cells); }
-    ~FixedText() { SetDefaultTextMetrics(nullptr); }
-};
-
-// 0x00RRGGBB of a TColor.
-std::uint32_t Px(TColor c) {
-    TColor v = ColorToRGB(c);
-    return (GetRValue(v) << 16) | (GetGValue(v) << 8) | GetBValue(v);
-}
-
 // A small form built in code as a form description would: label, edit, owner-drawn list,
 // panel and button.
 class TFmExample : public TForm {
