@@ -5,6 +5,7 @@
 #include "framework/messages.h"
 
 #include <QImage>
+#include <Qt>
 #include <functional>
 #include <memory>
 #include <string>
@@ -364,6 +365,7 @@ private:
     friend class TControl;
     friend class TForm;
     void CreateHandleTree();
+    Qt::FocusPolicy FocusPolicy() const;
     void ShowingChanged();
     TControl* MouseTarget(TPoint local, TPoint& targetPos);
 
