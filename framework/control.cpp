@@ -172,7 +172,7 @@ TWinControl* FindControl(const QWidget* widget) {
     return nullptr;
 }
 
-TWinControl* FindVCLWindow(TPoint screenPos) {
+TWinControl* FindWindowControl(TPoint screenPos) {
     TControl* c = FindDragTarget(screenPos, true);
     while (c && !dynamic_cast<TWinControl*>(c)) c = c->Parent();
     return static_cast<TWinControl*>(c);
