@@ -172,7 +172,7 @@ TWinControl* FindControl(const QWidget* widget) {
     return nullptr;
 }
 
-TWinControl* FindVCLWindow(TPoint screenPos) {
+TWinControl* FindWindowControl(TPoint screenPos) {
     TControl* c = FindDragTarget(screenPos, true);
     while (c && !dynamic_cast<TWinControl*>(c)) c = c->Parent();
     return static_cast<TWinControl*>(c);
@@ -189,6 +189,8 @@ TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
 // ---- TControl ----------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
+    // Controls need the application object for input and errors; programs make it first.
+    if (!Application) InitFramework();
     WindowProc = [this](TMessage& m) { WndProc(m); };
     font_->OnChange = [this](TObject*) { FontChanged(); };
 }
@@ -613,8 +615,14 @@ QWidget* TWinControl::CreateWidget() {
     return w;
 }
 
+Qt::FocusPolicy TWinControl::FocusPolicy() const {
+    // Panels and other painted containers do not take the focus from a click.
+    if (tabStop_) return Qt::StrongFocus;
+    return FrameworkPaints() ? Qt::NoFocus : Qt::ClickFocus;
+}
+
 void TWinControl::InitWidget() {
-    widget_->setFocusPolicy(tabStop_ ? Qt::StrongFocus : Qt::ClickFocus);
+    widget_->setFocusPolicy(FocusPolicy());
 }
 
 void TWinControl::DestroyWidget() {
@@ -753,7 +761,10 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TWinControl::ApplyWidgetGeometry() {
-    if (widget_ && parent_) widget_->setGeometry(Left(), Top(), Width(), Height());
+    // Without a parent the position is a screen position (pop-up windows); a form's window
+    // places its client widget itself.
+    if (!widget_ || (!parent_ && dynamic_cast<TForm*>(this))) return;
+    widget_->setGeometry(Left(), Top(), Width(), Height());
 }
 
 void TWinControl::ApplyWidgetVisibility() {
@@ -843,7 +854,7 @@ void TWinControl::SetTabStop(bool v) {
         windowStyle_ |= WS_TABSTOP;
     else
         windowStyle_ &= ~WS_TABSTOP;
-    if (widget_) widget_->setFocusPolicy(v ? Qt::StrongFocus : Qt::ClickFocus);
+    if (widget_) widget_->setFocusPolicy(FocusPolicy());
 }
 
 void TWinControl::SetCtl3D(bool v) {
@@ -920,7 +931,8 @@ void TWinControl::Dispatch(TMessage& m) {
         return;
     }
     case CM_DIALOGCHAR:
-        // Accelerators: each child in turn until one takes it.
+    case CM_DIALOGKEY:
+        // Accelerators and dialog keys: each child in turn until one takes it.
         Broadcast(m);
         return;
     case CM_CTL3DCHANGED: {
@@ -1050,6 +1062,7 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         TControl* target = MouseTarget(local, pos);
         if (msg == base + 2u && !target->ControlStyle().Contains(csDoubleClicks)) msg = base;
         std::intptr_t lp = MakeLParam(pos.X, pos.Y);
+        Application->HintMouseMessage(TMessage{msg, keys, lp, 0});
         if (target == this) {
             deliver(msg, keys, lp);
         } else {
@@ -1067,6 +1080,7 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
     case QEvent::KeyPress: {
         auto* ke = static_cast<QKeyEvent*>(e);
         int vk = QtKeyToVk(ke->key());
+        Application->HintMouseMessage(TMessage{WM_KEYDOWN, vk, 0, 0});
         std::u32string text = ke->text().toStdU32String();
         bool textKey = !text.empty() && text[0] >= 0x20 && text[0] != 0x7F;
         if (vk) {
@@ -1133,7 +1147,9 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         return true;
     }
     case QEvent::Leave:
-        QTimer::singleShot(0, [] { Application->DoMouseIdle(); });
+        QTimer::singleShot(0, [] {
+            if (Application) Application->DoMouseIdle();
+        });
         return false;
     default:
         return false;

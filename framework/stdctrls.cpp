@@ -745,6 +745,7 @@ void TComboBox::InitWidget() {
         TComboBox* me = self.Get();
         if (!me || me->syncing_) return;
         me->itemIndex_ = index;
+        me->text_ = me->GetText();
         me->UserChanged();
     });
     if (QLineEdit* e = c->lineEdit())
@@ -752,6 +753,7 @@ void TComboBox::InitWidget() {
             TComboBox* me = self.Get();
             if (!me || me->syncing_) return;
             me->itemIndex_ = -1;
+            me->text_ = me->GetText();
             me->UserChanged();
         });
 }
@@ -1188,6 +1190,12 @@ void TCustomListBox::Dispatch(TMessage& m) {
         if (!self || i < 0) return;
         SelectFromUser(i, KeysToShiftState(m.WParam));
         Click();
+        return;
+    }
+    case WM_LBUTTONDBLCLK: {
+        TGuardedRef<TCustomListBox> self(this);
+        TCustomControl::Dispatch(m);
+        if (self) DblClick();
         return;
     }
     case WM_MOUSEWHEEL:
