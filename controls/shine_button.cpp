@@ -67,6 +67,7 @@ TShineSpeedButton::TShineSpeedButton(TComponent* owner)
 }
 
 TShineSpeedButton::~TShineSpeedButton() {
+    hoverTimer_->SetEnabled(false);
     BeginDestruction();
     // The timer is owned and already gone with the owned components.
     hoverTimer_ = nullptr;
