@@ -189,6 +189,8 @@ TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
 // ---- TControl ----------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
+    // Controls need the application object for input and errors; programs make it first.
+    if (!Application) InitFramework();
     WindowProc = [this](TMessage& m) { WndProc(m); };
     font_->OnChange = [this](TObject*) { FontChanged(); };
 }
@@ -753,7 +755,10 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TWinControl::ApplyWidgetGeometry() {
-    if (widget_ && parent_) widget_->setGeometry(Left(), Top(), Width(), Height());
+    // Without a parent the position is a screen position (pop-up windows); a form's window
+    // places its client widget itself.
+    if (!widget_ || (!parent_ && dynamic_cast<TForm*>(this))) return;
+    widget_->setGeometry(Left(), Top(), Width(), Height());
 }
 
 void TWinControl::ApplyWidgetVisibility() {
@@ -919,6 +924,11 @@ void TWinControl::Dispatch(TMessage& m) {
         TControl::Dispatch(m);
         return;
     }
+    case CM_DIALOGCHAR:
+    case CM_DIALOGKEY:
+        // Accelerators and dialog keys: each child in turn until one takes it.
+        Broadcast(m);
+        return;
     case CM_CTL3DCHANGED: {
         TMessage m2{CM_PARENTCTL3DCHANGED, 0, 0, 0};
         Broadcast(m2);
@@ -1046,6 +1056,7 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         TControl* target = MouseTarget(local, pos);
         if (msg == base + 2u && !target->ControlStyle().Contains(csDoubleClicks)) msg = base;
         std::intptr_t lp = MakeLParam(pos.X, pos.Y);
+        Application->HintMouseMessage(TMessage{msg, keys, lp, 0});
         if (target == this) {
             deliver(msg, keys, lp);
         } else {
@@ -1063,6 +1074,7 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
     case QEvent::KeyPress: {
         auto* ke = static_cast<QKeyEvent*>(e);
         int vk = QtKeyToVk(ke->key());
+        Application->HintMouseMessage(TMessage{WM_KEYDOWN, vk, 0, 0});
         std::u32string text = ke->text().toStdU32String();
         bool textKey = !text.empty() && text[0] >= 0x20 && text[0] != 0x7F;
         if (vk) {
@@ -1083,6 +1095,20 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
             if (!self) return result = true;
             pendingEvent_ = savedEvent;
             if (eaten) return result = true;
+        }
+        if (textKey && (ke->modifiers() & Qt::AltModifier)) {
+            // Alt with a character asks the form's controls for the accelerator.
+            if (TForm* form = GetParentForm(this)) {
+                std::intptr_t handled = 0;
+                try {
+                    handled = form->Perform(CM_DIALOGCHAR, static_cast<std::intptr_t>(text[0]));
+                } catch (...) {
+                    Application->HandleException(form);
+                    handled = 1;
+                }
+                if (handled) return result = true;
+            }
+            return false;
         }
         if (textKey) {
             deliver(WM_CHAR, static_cast<std::intptr_t>(text[0]), 0);
@@ -1115,7 +1141,9 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         return true;
     }
     case QEvent::Leave:
-        QTimer::singleShot(0, [] { Application->DoMouseIdle(); });
+        QTimer::singleShot(0, [] {
+            if (Application) Application->DoMouseIdle();
+        });
         return false;
     default:
         return false;

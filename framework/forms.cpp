@@ -49,6 +49,8 @@ protected:
     void changeEvent(QEvent* e) override {
         QWidget::changeEvent(e);
         if (form_ && e->type() == QEvent::WindowStateChange) form_->WindowStateChanged();
+        if (form_ && e->type() == QEvent::ActivationChange)
+            form_->WindowActivated(isActiveWindow());
     }
 
 private:
@@ -154,7 +156,8 @@ void TForm::ApplyWindow() {
 void TForm::WindowMovedOrResized() {
     if (syncing_ || !window_) return;
     syncing_ = true;
-    QRect fg = window_->frameGeometry();
+    // pos() is what move() sets, so the framework's Left and Top read back what they set.
+    QPoint fg = window_->pos();
     int mh = menuBar_ ? menuBar_->height() : 0;
     int w = window_->width() + 2 * FrameSize();
     int h = window_->height() - mh + 2 * FrameSize() + CaptionSize() + MenuSize();
@@ -162,6 +165,16 @@ void TForm::WindowMovedOrResized() {
     if (widget_) widget_->setGeometry(0, mh, ClientWidth(), ClientHeight());
     if (menuBar_) menuBar_->setGeometry(0, 0, window_->width(), mh);
     syncing_ = false;
+}
+
+void TForm::WindowActivated(bool active) {
+    TNotifyEvent& handler = active ? OnActivate : OnDeactivate;
+    if (!handler) return;
+    try {
+        handler(this);
+    } catch (...) {
+        Application->HandleException(this);
+    }
 }
 
 void TForm::WindowStateChanged() {
@@ -215,18 +228,30 @@ void TForm::DestroyWidget() {
 
 void TForm::SetParent(TWinControl* parent) {
     if (parent == Parent()) return;
-    bool hadWidget = widget_ != nullptr;
-    // The client widget moves between the window and the new parent: make it afresh.
-    if (hadWidget) DestroyWidget();
+    // The client widget moves as it is, so the controls keep their widgets and state.
+    if (widget_ && parent) parent->Handle();
     TCustomControl::SetParent(parent);
-    if (hadWidget || (parent && parent->HandleAllocated())) {
-        Handle();
-        ApplyWindow();
-        if (Visible()) {
-            if (window_) window_->show();
-            widget_->show();
-        }
+    if (!widget_) {
+        if (parent && parent->HandleAllocated()) Handle();
+        return;
     }
+    if (Parent()) {
+        // Embedded: the window waits, hidden, until the form is given back.
+        if (window_) window_->hide();
+        ApplyWidgetGeometry();
+        ApplyWidgetVisibility();
+        return;
+    }
+    if (!window_) {
+        window_ = new FormWindow(this);
+        window_->setWindowTitle(QString::fromStdString(Caption()));
+        SetBorderIcons(borderIcons_);
+    }
+    widget_->setParent(window_);
+    ApplyMenuBar();
+    ApplyWindow();
+    widget_->show();
+    if (Visible()) window_->show();
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle s) {
@@ -312,7 +337,7 @@ void TForm::Notification(TComponent* component, TOperation operation) {
 
 void TForm::SetVisible(bool visible) {
     if (visible == Visible()) {
-        if (visible && window_) window_->raise();
+        if (visible && window_ && TopLevel()) window_->raise();
         return;
     }
     if (visible) {
@@ -334,7 +359,7 @@ void TForm::SetVisible(bool visible) {
         TCustomControl::SetVisible(true);
         Handle();
         ApplyWindow();
-        if (window_) {
+        if (window_ && TopLevel()) {
             window_->show();
             if (windowState_ != wsNormal) SetWindowState(windowState_);
         } else if (widget_) {
@@ -345,7 +370,7 @@ void TForm::SetVisible(bool visible) {
         Application->DoMouseIdle();
     } else {
         TCustomControl::SetVisible(false);
-        if (window_) window_->hide();
+        if (window_ && TopLevel()) window_->hide();
         if (widget_) {
             if (!TopLevel()) widget_->hide();
         }
@@ -497,6 +522,10 @@ void TForm::Dispatch(TMessage& m) {
     switch (m.Msg) {
     case CM_CANCELMODE:
         if (TWinControl* c = focused_.Get()) c->Perform(CM_CANCELMODE, 0, m.LParam);
+        return;
+    case CM_TEXTCHANGED:
+        if (window_) window_->setWindowTitle(QString::fromStdString(Caption()));
+        TCustomControl::Dispatch(m);
         return;
     case WM_CLOSE:
         Close();
@@ -668,11 +697,58 @@ void TApplication::DoMouseIdle() {
     TControl* capture = GetCaptureControl();
     TControl* before = mouseControl_.Get();
     if (before == now) return;
+    CancelHint();
     // While a control holds the capture, only it counts.
     if (before && (!capture || before == capture)) before->Perform(CM_MOUSELEAVE);
     mouseControl_ = now;
     now = mouseControl_.Get(); // the leave handler may have freed it
     if (now && (!capture || now == capture)) now->Perform(CM_MOUSEENTER);
+    now = mouseControl_.Get();
+    if (now && showHint_ && now->ShowHint() && !now->Hint().empty()) {
+        int serial = ++hintSerial_;
+        TGuardedRef<TControl> target(now);
+        QTimer::singleShot(hintPause_, [this, serial, target] {
+            if (Application != this || serial != hintSerial_) return;
+            if (TControl* c = target.Get(); c && c == mouseControl_.Get()) ActivateHint(c);
+        });
+    }
+}
+
+void TApplication::SetShowHint(bool v) {
+    showHint_ = v;
+    if (!v) CancelHint();
+}
+
+void TApplication::SetHintWindowClass(THintWindowClass make) {
+    CancelHint();
+    delete hintWindow_.Get();
+    hintClass_ = std::move(make);
+}
+
+void TApplication::ActivateHint(TControl* control) {
+    if (!control || control->Hint().empty()) return;
+    if (!hintWindow_) hintWindow_ = hintClass_ ? hintClass_(this) : new THintWindow(this);
+    THintWindow* w = hintWindow_.Get();
+    TRect r = w->CalcHintRect(Screen ? Screen->Width() : 300, control->Hint(), nullptr);
+    TPoint p = GetCursorPos();
+    OffsetRect(r, p.X, p.Y + 20);
+    hintControl_ = control;
+    w->ActivateHint(r, control->Hint());
+    int serial = ++hintSerial_;
+    QTimer::singleShot(hintHidePause_, [this, serial] {
+        if (Application == this && serial == hintSerial_) CancelHint();
+    });
+}
+
+void TApplication::CancelHint() {
+    ++hintSerial_;
+    hintControl_ = nullptr;
+    if (THintWindow* w = hintWindow_.Get(); w && w->Visible()) w->ReleaseHandle();
+}
+
+void TApplication::HintMouseMessage(const TMessage& m) {
+    THintWindow* w = hintWindow_.Get();
+    if (w && w->Visible() && w->IsHintMsg(m)) CancelHint();
 }
 
 class ModalAccess {

@@ -1,6 +1,7 @@
 #pragma once
 // Forms, the screen and the application object.
 #include "framework/control.h"
+#include "framework/hintwindow.h"
 
 #include <QMetaObject>
 #include <exception>
@@ -135,6 +136,7 @@ public:
     void WindowCloseRequested();
     void WindowMovedOrResized();
     void WindowStateChanged();
+    void WindowActivated(bool active);
 
 protected:
     void Dispatch(TMessage& message) override;
@@ -239,6 +241,21 @@ public:
     void DoMouseIdle();
     TControl* MouseControl() const { return mouseControl_.Get(); }
 
+    // Hints: a control's Hint shows after HintPause over it while ShowHint is set on both the
+    // control and the application; a mouse button or key that IsHintMsg names hides it.
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool v);
+    int HintPause() const { return hintPause_; }
+    void SetHintPause(int ms) { hintPause_ = ms; }
+    int HintHidePause() const { return hintHidePause_; }
+    void SetHintHidePause(int ms) { hintHidePause_ = ms; }
+    void SetHintWindowClass(THintWindowClass make);
+    THintWindow* HintWindow() const { return hintWindow_.Get(); }
+    void ActivateHint(TControl* control);
+    void CancelHint();
+    // Called with every input message; hides the hint when it says so.
+    void HintMouseMessage(const TMessage& message);
+
     TNotifyEvent OnIdle;
     TExceptionEvent OnException;
 
@@ -253,6 +270,13 @@ private:
     bool inIdle_ = false;
     std::string title_;
     std::shared_ptr<QMetaObject::Connection> idleConnection_;
+    bool showHint_ = true;
+    int hintPause_ = 500;
+    int hintHidePause_ = 2500;
+    THintWindowClass hintClass_;
+    TGuardedRef<THintWindow> hintWindow_;
+    TGuardedRef<TControl> hintControl_;
+    int hintSerial_ = 0;
 };
 
 extern TApplication* Application;

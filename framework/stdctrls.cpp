@@ -745,6 +745,7 @@ void TComboBox::InitWidget() {
         TComboBox* me = self.Get();
         if (!me || me->syncing_) return;
         me->itemIndex_ = index;
+        me->text_ = me->GetText();
         me->UserChanged();
     });
     if (QLineEdit* e = c->lineEdit())
@@ -752,6 +753,7 @@ void TComboBox::InitWidget() {
             TComboBox* me = self.Get();
             if (!me || me->syncing_) return;
             me->itemIndex_ = -1;
+            me->text_ = me->GetText();
             me->UserChanged();
         });
 }

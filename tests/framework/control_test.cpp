@@ -388,3 +388,60 @@ TEST(Application, AnExceptionInAMouseHandlerIsShown) {
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(dialogs.Texts("MessageBox"), (std::vector<std::string>{"一回目"}));
 }
+
+TEST(Forms, ClosingTheMainFormRunsOnCloseAndAFailingHandlerKeepsItOpen) {
+    ScriptedDialogs dialogs;
+    std::vector<std::string> log;
+    OwnApplication own;
+    auto* form = new MainForm(&own.app, &log);
+    own.app.RegisterForm(form);
+    int attempts = 0;
+    form->OnClose = [&](TObject*, TCloseAction&) {
+        if (++attempts == 1) throw Exception("/x/main.ini に書き込めません");
+    };
+    form->Show();
+    form->WindowCloseRequested(); // the close box
+    Application->ProcessMessages();
+    EXPECT_FALSE(own.app.Terminated());
+    EXPECT_TRUE(form->Visible());
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"/x/main.ini に書き込めません"}));
+    form->WindowCloseRequested();
+    Application->ProcessMessages();
+    EXPECT_TRUE(own.app.Terminated());
+    EXPECT_EQ(attempts, 2);
+}
+
+TEST(Forms, TheRealModalLoopEndsWithTheModalResultAfterOnClose) {
+    TForm dlg(nullptr);
+    std::vector<std::string> log;
+    dlg.OnClose = [&](TObject*, TCloseAction& a) {
+        log.push_back("close");
+        if (log.size() == 1) a = caNone; // refused once: the loop goes on
+    };
+    PostMessage(&dlg, WM_CLOSE, 0, 0); // Close on a modal form sets mrCancel
+    QTimer::singleShot(20, [&] { dlg.SetModalResult(mrOk); });
+    EXPECT_EQ(dlg.ShowModal(), mrOk);
+    EXPECT_EQ(log, (std::vector<std::string>{"close", "close"}));
+    EXPECT_FALSE(dlg.Visible());
+}
+
+TEST(Controls, RecreateWndSendsDestroyThenCreate) {
+    std::vector<std::string> log;
+    struct Logged : TCustomControl {
+        std::vector<std::string>* log;
+        Logged(TComponent* o, std::vector<std::string>* l) : TCustomControl(o), log(l) {}
+        void Dispatch(TMessage& m) override {
+            if (m.Msg == WM_CREATE) log->push_back("create");
+            if (m.Msg == WM_DESTROY) log->push_back("destroy");
+            TCustomControl::Dispatch(m);
+        }
+    };
+    TForm form(nullptr);
+    auto* c = new Logged(&form, &log);
+    c->SetParent(&form);
+    c->SetWindowStyle(c->WindowStyle() | 0x0B);
+    form.Show();
+    c->RecreateWnd();
+    EXPECT_EQ(log, (std::vector<std::string>{"create", "destroy", "create"}));
+    EXPECT_EQ(c->GetWindowLong(GWL_STYLE) & 0x0F, 0x0Bu);
+}

@@ -6,26 +6,16 @@
 #include "framework/stdctrls.h"
 #include "tests/framework/test_helpers.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 using namespace sv;
 using namespace sv::test;
 
 namespace {
-
-// Text as boxes of 8 x 12 pixels, so that positions are known.
-struct FixedText {
-    FixedCellTextMetrics cells{8, 12, 10};
-    FixedText() { SetDefaultTextMetrics(&cells); }
-    ~FixedText() { SetDefaultTextMetrics(nullptr); }
-};
-
-// 0x00RRGGBB of a TColor.
-std::uint32_t Px(TColor c) {
-    TColor v = ColorToRGB(c);
-    return (GetRValue(v) << 16) | (GetGValue(v) << 8) | GetBValue(v);
-}
 
 // A small form built in code as a form description would: label, edit, owner-drawn list,
 // panel and button.
@@ -412,4 +402,211 @@ TEST(Dialogs, OpenDialogGoesThroughTheServiceAndFiltersTranslateForQt) {
     EXPECT_EQ(Application->MessageBox("上書きしますか？", "確認", MB_YESNOCANCEL | MB_ICONQUESTION),
               IDNO);
     EXPECT_EQ(dialogs.Calls.back(), (DialogCall{"MessageBox", "上書きしますか？", "確認", 0x23}));
+}
+
+TEST(Hints, AControlsHintShowsAfterThePauseAndAClickHidesIt) {
+    struct KeepOnKeys : THintWindow {
+        using THintWindow::THintWindow;
+        bool IsHintMsg(const TMessage& m) override {
+            if (m.Msg >= WM_KEYDOWN && m.Msg <= 0x0108) return false;
+            return THintWindow::IsHintMsg(m);
+        }
+    };
+    FixedText text;
+    Application->SetHintWindowClass([](TComponent* o) { return new KeepOnKeys(o); });
+    Application->SetHintPause(0);
+    TForm form(nullptr);
+    form.SetBounds(600, 0, 200, 100);
+    auto* b = new TSpeedButton(&form);
+    b->SetParent(&form);
+    b->SetHint("ヒント");
+    b->SetShowHint(true);
+    form.Show();
+    MoveCursorTo(b, 3, 3);
+    Application->ProcessMessages();
+    THintWindow* w = Application->HintWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->Visible());
+    EXPECT_EQ(w->Caption(), "ヒント");
+    EXPECT_EQ(w->Width(), 3 * 16 + 6); // three double-width cells and the margin
+    Application->HintMouseMessage(TMessage{WM_KEYDOWN, 'A', 0, 0});
+    EXPECT_TRUE(w->Visible());
+    Press(b, 3, 3);
+    EXPECT_FALSE(w->Visible());
+    Release(b, 3, 3);
+    Application->SetHintWindowClass(nullptr);
+    Application->SetHintPause(500);
+}
+
+TEST(Buttons, ReturnAndEscapeClickTheDefaultAndCancelButtonsAnywhereOnTheForm) {
+    TForm form(nullptr);
+    auto* panel = new TPanel(&form);
+    panel->SetParent(&form);
+    auto* ok = new TButton(&form);
+    ok->SetParent(panel);
+    ok->SetDefault(true);
+    ok->SetModalResult(mrOk);
+    auto* cancel = new TButton(&form);
+    cancel->SetParent(&form);
+    cancel->SetCancel(true);
+    std::vector<std::string> log;
+    ok->OnClick = [&](TObject*) { log.push_back("ok"); };
+    cancel->OnClick = [&](TObject*) { log.push_back("cancel"); };
+    form.Show();
+    form.Perform(WM_KEYDOWN, VK_RETURN);
+    form.Perform(WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(log, (std::vector<std::string>{"ok", "cancel"}));
+    EXPECT_EQ(form.ModalResult(), mrOk);
+    ok->SetEnabled(false);
+    form.Perform(WM_KEYDOWN, VK_RETURN);
+    EXPECT_EQ(log.size(), 2u);
+}
+
+TEST(Forms, AFormEmbeddedInAPanelKeepsItsControlsAndComesBackWhole) {
+    TForm host(nullptr);
+    host.SetBounds(0, 0, 400, 300);
+    auto* pnl = new TPanel(&host);
+    pnl->SetParent(&host);
+    pnl->SetAlign(alClient);
+    TFmExample page(nullptr);
+    int shows = 0;
+    page.OnShow = [&](TObject*) { ++shows; };
+    host.Show();
+    page.Show();
+    page.edt_path->SetText("/keep/me.wav");
+    page.Hide();
+    page.SetBorderStyle(bsNone);
+    page.SetParent(pnl);
+    page.SetBounds(1, 1, pnl->Width() - 2, pnl->Height() - 2);
+    page.Show();
+    EXPECT_EQ(shows, 2);
+    EXPECT_EQ(page.ClientWidth(), pnl->Width() - 2); // no frame while embedded
+    EXPECT_EQ(page.Handle()->parentWidget(), pnl->Handle());
+    EXPECT_EQ(page.edt_path->Text(), "/keep/me.wav");
+    // The control under a point of the panel is the embedded form's.
+    MoveCursorTo(page.lst_files, 5, 5);
+    EXPECT_EQ(Application->MouseControl(), page.lst_files);
+    page.Hide();
+    page.SetParent(nullptr);
+    page.SetBorderStyle(bsSingle);
+    EXPECT_NE(page.Window(), nullptr);
+    EXPECT_EQ(page.Handle()->parentWidget(), page.Window());
+    EXPECT_EQ(page.edt_path->Text(), "/keep/me.wav");
+    page.Show();
+    EXPECT_EQ(shows, 3);
+    MoveCursorAway();
+}
+
+TEST(Edit, ChangeFiresForEveryTextChangeWithOrWithoutAWidget) {
+    TForm form(nullptr);
+    auto* e = new TEdit(&form);
+    e->SetParent(&form);
+    int changes = 0;
+    e->OnChange = [&](TObject*) { ++changes; };
+    e->SetText("a");
+    EXPECT_EQ(changes, 1);
+    form.Show();
+    EXPECT_EQ(e->Text(), "a");
+    e->SetText("b");
+    e->SetText("b");
+    EXPECT_EQ(changes, 2);
+    e->SetReadOnly(true);
+    EXPECT_TRUE(static_cast<QLineEdit*>(e->Handle())->isReadOnly());
+}
+
+TEST(Memo, LinesAppendAndTheUsersTextComesBack) {
+    TForm form(nullptr);
+    auto* m = new TMemo(&form);
+    m->SetParent(&form);
+    m->SetReadOnly(true);
+    m->Lines()->Add("one");
+    form.Show();
+    m->Lines()->Add("two");
+    auto* q = static_cast<QPlainTextEdit*>(m->Handle());
+    EXPECT_EQ(q->toPlainText().toStdString(), "one\ntwo");
+    q->setPlainText("x\ny\nz");
+    EXPECT_EQ(m->Lines()->Count(), 3);
+    EXPECT_EQ(m->Lines()->Get(2), "z");
+    m->Lines()->Clear();
+    EXPECT_TRUE(q->toPlainText().isEmpty());
+}
+
+TEST(CheckAndRadio, CheckingFiresClickAndRadioButtonsAreExclusivePerParent) {
+    TForm form(nullptr);
+    auto* p1 = new TPanel(&form);
+    p1->SetParent(&form);
+    auto* p2 = new TPanel(&form);
+    p2->SetParent(&form);
+    auto* r1 = new TRadioButton(&form);
+    r1->SetParent(p1);
+    auto* r2 = new TRadioButton(&form);
+    r2->SetParent(p1);
+    auto* r3 = new TRadioButton(&form);
+    r3->SetParent(p2);
+    r1->SetChecked(true);
+    r3->SetChecked(true);
+    r2->SetChecked(true);
+    EXPECT_FALSE(r1->Checked());
+    EXPECT_TRUE(r2->Checked());
+    EXPECT_TRUE(r3->Checked());
+    auto* c = new TCheckBox(&form);
+    c->SetParent(&form);
+    int clicks = 0;
+    c->OnClick = [&](TObject*) { ++clicks; };
+    c->SetChecked(true);
+    c->SetChecked(true);
+    EXPECT_EQ(clicks, 1);
+    form.Show();
+    static_cast<QCheckBox*>(c->Handle())->click();
+    EXPECT_FALSE(c->Checked());
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST(ListBox, KeysMoveTheCaretAndSingleSelectionFollowsIt) {
+    TForm form(nullptr);
+    auto* lst = new TListBox(&form);
+    lst->SetParent(&form);
+    for (auto s : {"a", "b", "c"}) lst->Items()->Add(s);
+    form.Show();
+    lst->SetFocus();
+    lst->SetItemIndex(0);
+    lst->Perform(WM_KEYDOWN, VK_DOWN);
+    EXPECT_EQ(lst->ItemIndex(), 1);
+    EXPECT_TRUE(lst->Selected(1));
+    EXPECT_FALSE(lst->Selected(0));
+    lst->Perform(WM_KEYDOWN, VK_END);
+    EXPECT_EQ(lst->ItemIndex(), 2);
+    lst->Perform(WM_KEYDOWN, VK_DOWN); // stays on the last
+    EXPECT_EQ(lst->ItemIndex(), 2);
+    lst->Items()->Delete(2);
+    EXPECT_EQ(lst->ItemIndex(), -1); // the selected row went; the caret row is not selected
+    lst->SetMultiSelect(true);
+    lst->SetSelected(0, true);
+    lst->SetItemIndex(1); // moves the caret only
+    EXPECT_TRUE(lst->Selected(0));
+    EXPECT_EQ(lst->ItemIndex(), 1);
+    EXPECT_THROW(lst->Selected(5), EStringListError);
+}
+
+TEST(Timer, TicksFromTheEventLoopWhileEnabled) {
+    TTimer timer(nullptr);
+    timer.SetInterval(5);
+    int ticks = 0;
+    timer.OnTimer = [&](TObject*) {
+        if (++ticks == 2) timer.SetEnabled(false);
+    };
+    for (int i = 0; i < 200 && ticks < 2; ++i) Application->HandleMessage();
+    EXPECT_EQ(ticks, 2);
+    Application->ProcessMessages();
+    EXPECT_EQ(ticks, 2);
+}
+
+TEST(Forms, ScreenCentreUsesTruncatingHalves) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsSingle);
+    form.SetClientWidth(732);
+    form.SetPosition(poScreenCenter);
+    form.Show();
+    EXPECT_EQ(form.Width(), 738);
+    EXPECT_EQ(form.Left(), 1024 / 2 - 738 / 2);
 }

@@ -182,6 +182,22 @@ inline std::unique_ptr<TBitmap> RenderControl(TControl* control) {
     return bmp;
 }
 
+// Text as boxes of 8 x 12 pixels while it lives, so that positions are known.
+struct FixedText {
+    FixedCellTextMetrics cells{8, 12, 10};
+    FixedText() { SetDefaultTextMetrics(&cells); }
+    ~FixedText() { SetDefaultTextMetrics(nullptr); }
+    FixedText(const FixedText&) = delete;
+    FixedText& operator=(const FixedText&) = delete;
+};
+
+// A colour (system colours resolved) as 0x00RRGGBB, the way PixelAt reads pixels.
+inline std::uint32_t Px(TColor c) {
+    TColor v = ColorToRGB(c);
+    return (static_cast<std::uint32_t>(GetRValue(v)) << 16) |
+           (static_cast<std::uint32_t>(GetGValue(v)) << 8) | GetBValue(v);
+}
+
 // The pixel as 0x00RRGGBB.
 inline std::uint32_t PixelAt(const TBitmap& bmp, int x, int y) {
     return bmp.Image().pixel(x, y) & 0xFFFFFF;
