@@ -257,7 +257,7 @@ protected:
         b->PressedColors()->SetColor(RGB(200, 100, 50));
         return b;
     }
-    static std::uint32_t Px(TColor c) { return ColorToPixel(c); }
+    static std::uint32_t Px(TColor c) { return test::Px(c); }
 };
 
 TEST_F(ShinePaintTest, NormalFrameRaisedAndPressedCornerPixels) {

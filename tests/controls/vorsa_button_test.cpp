@@ -12,11 +12,7 @@ namespace {
 
 using test::PixelAt;
 
-std::uint32_t Px(TColor c) {
-    const TColor rgb = ColorToRGB(c);
-    return (static_cast<std::uint32_t>(GetRValue(rgb)) << 16) |
-           (static_cast<std::uint32_t>(GetGValue(rgb)) << 8) | GetBValue(rgb);
-}
+using test::Px;
 
 class VorsaTest : public ::testing::Test {
 protected:
