@@ -172,7 +172,7 @@ TWinControl* FindControl(const QWidget* widget) {
     return nullptr;
 }
 
-TWinControl* FindVCLWindow(TPoint screenPos) {
+TWinControl* FindWindowControl(TPoint screenPos) {
     TControl* c = FindDragTarget(screenPos, true);
     while (c && !dynamic_cast<TWinControl*>(c)) c = c->Parent();
     return static_cast<TWinControl*>(c);
@@ -615,8 +615,14 @@ QWidget* TWinControl::CreateWidget() {
     return w;
 }
 
+Qt::FocusPolicy TWinControl::FocusPolicy() const {
+    // Panels and other painted containers do not take the focus from a click.
+    if (tabStop_) return Qt::StrongFocus;
+    return FrameworkPaints() ? Qt::NoFocus : Qt::ClickFocus;
+}
+
 void TWinControl::InitWidget() {
-    widget_->setFocusPolicy(tabStop_ ? Qt::StrongFocus : Qt::ClickFocus);
+    widget_->setFocusPolicy(FocusPolicy());
 }
 
 void TWinControl::DestroyWidget() {
@@ -848,7 +854,7 @@ void TWinControl::SetTabStop(bool v) {
         windowStyle_ |= WS_TABSTOP;
     else
         windowStyle_ &= ~WS_TABSTOP;
-    if (widget_) widget_->setFocusPolicy(v ? Qt::StrongFocus : Qt::ClickFocus);
+    if (widget_) widget_->setFocusPolicy(FocusPolicy());
 }
 
 void TWinControl::SetCtl3D(bool v) {

@@ -5,6 +5,7 @@
 #include "framework/messages.h"
 
 #include <QImage>
+#include <Qt>
 #include <functional>
 #include <memory>
 #include <string>
@@ -364,6 +365,7 @@ private:
     friend class TControl;
     friend class TForm;
     void CreateHandleTree();
+    Qt::FocusPolicy FocusPolicy() const;
     void ShowingChanged();
     TControl* MouseTarget(TPoint local, TPoint& targetPos);
 
@@ -412,7 +414,7 @@ void SetCursorPos(TPoint p);
 // The control under a screen point, disabled ones included (for the idle pass).
 TControl* FindDragTarget(TPoint screenPos, bool allowDisabled);
 // The control under a screen point that is a windowed control.
-TWinControl* FindVCLWindow(TPoint screenPos);
+TWinControl* FindWindowControl(TPoint screenPos);
 // Sends the cancel-mode notification to the focused control of `sender`'s form.
 void SendCancelMode(TControl* sender);
 // Accelerator test: the character after a single "&" in the caption, case-insensitively.

@@ -1192,6 +1192,12 @@ void TCustomListBox::Dispatch(TMessage& m) {
         Click();
         return;
     }
+    case WM_LBUTTONDBLCLK: {
+        TGuardedRef<TCustomListBox> self(this);
+        TCustomControl::Dispatch(m);
+        if (self) DblClick();
+        return;
+    }
     case WM_MOUSEWHEEL:
         SetTopIndex(topIndex_ - static_cast<int>(m.WParam) / 40);
         return;
