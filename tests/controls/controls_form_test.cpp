@@ -15,11 +15,7 @@ namespace {
 
 using test::PixelAt;
 
-std::uint32_t Px(TColor c) {
-    const TColor rgb = ColorToRGB(c);
-    return (static_cast<std::uint32_t>(GetRValue(rgb)) << 16) |
-           (static_cast<std::uint32_t>(GetGValue(rgb)) << 8) | GetBValue(rgb);
-}
+using test::Px;
 
 TEST(ControlsOnOneForm, RenderTogether) {
     auto form = std::make_unique<TForm>(Application);
