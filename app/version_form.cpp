@@ -3,10 +3,14 @@
 #include "app/form_style.h"
 #include "app/modes.h"
 #include "app/program_paths.h"
+#include "framework/bitmap.h"
+#include "framework/canvas.h"
 #include "framework/extctrls.h"
 #include "framework/ini_file.h"
 #include "framework/stdctrls.h"
 #include "platform/settings_keys.h"
+
+#include <memory>
 
 namespace sv::app {
 
@@ -25,6 +29,22 @@ constexpr Credit kCredits[] = {
 };
 
 constexpr TColor kHeadingColor = clGreen;
+
+// The program's icon: a disc.
+std::unique_ptr<TBitmap> ProgramIconPicture() {
+    auto icon = std::make_unique<TBitmap>(32, 32);
+    TCanvas* c = icon->Canvas();
+    c->Brush()->SetColor(clBtnFace);
+    c->FillRect(Rect(0, 0, 32, 32));
+    c->Pen()->SetColor(clGray);
+    c->Brush()->SetColor(clSilver);
+    c->Ellipse(1, 1, 31, 31);
+    c->Brush()->SetColor(0x00FF8000);
+    c->Ellipse(9, 9, 23, 23);
+    c->Brush()->SetColor(clWhite);
+    c->Ellipse(13, 13, 19, 19);
+    return icon;
+}
 
 } // namespace
 
@@ -52,6 +72,7 @@ TFmVersion::TFmVersion(TComponent* owner) : TForm(owner) {
     ProgramIcon->SetName("ProgramIcon");
     ProgramIcon->SetParent(Panel1);
     ProgramIcon->SetBounds(12, 12, 32, 32);
+    ProgramIcon->SetPicture(ProgramIconPicture().get());
     ProgramIcon->SetStretch(true);
     ProgramIcon->SetAutoSize(true);
 
