@@ -212,7 +212,7 @@ TEST_F(ConvJobs, NeverConvertsOntoItself) {
     EXPECT_NE(view.log[0].find(mp3), std::string::npos);
 }
 
-TEST_F(ConvJobs, EncodeLabelsAndABadEncodeType) {
+TEST_F(ConvJobs, EncodeLabels) {
     settings.bitRate = 192;
     settings.encodeType = 3;
     EncodeList({Wav("1.wav")}, settings, encoder, view);
@@ -220,15 +220,6 @@ TEST_F(ConvJobs, EncodeLabelsAndABadEncodeType) {
               (std::array<std::string, 4>{"BitRate:", "192Kbps", "EncodeType:", "MSステレオ"}));
     EXPECT_EQ(encoder.configured, "192/3");
     EXPECT_EQ(view.items, std::vector<std::string>{"1 / 1 1.wav"});
-
-    RecordingView other;
-    ScriptedEncoder unused;
-    settings.encodeType = 5;
-    EncodeList({Wav("2.wav")}, settings, unused, other);
-    EXPECT_TRUE(unused.started.empty());
-    EXPECT_TRUE(other.infoShown);
-    EXPECT_EQ(dialogs.Calls.back(),
-              (sv::test::DialogCall{"MessageBox", "EncodeType Load Error", "Error Msg", 0}));
 }
 
 // A decoder that writes a WAV of its own and reports what the test chose.

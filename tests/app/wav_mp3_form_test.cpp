@@ -191,14 +191,6 @@ TEST(ModeFrame, TotalTimeCaption) {
     EXPECT_EQ(TotalTimeCaption(3725, 0), "");
 }
 
-TEST_F(WavMp3Form, HoverColours) {
-    Show("FmWAV_MP3");
-    FmWAV_MP3->Btn_Ent(FmWAV_MP3->btn_add);
-    EXPECT_EQ(FmWAV_MP3->btn_add->Color(), 0x009EEBEDu);
-    FmWAV_MP3->Btn_Lve(FmWAV_MP3->btn_add);
-    EXPECT_EQ(FmWAV_MP3->btn_add->Color(), 0x00CBECB5u);
-}
-
 TEST_F(WavMp3Form, PreviewStates) {
     svtest::MediaOutputLog played;
     svtest::RecordingMediaOutputs outputs(played);
