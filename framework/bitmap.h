@@ -80,12 +80,11 @@ public:
     void LoadFromFile(const std::string& path);
     void SaveToFile(const std::string& path) const;
 
-    // The pixels; an image set here is converted to 32 bits.
+    // The pixels (32 bits each); an image set here is converted to that.
     const QImage& Image() const { return image_; }
-    QImage& Image() { return image_; }
     void SetImage(const QImage& image);
 
-    // Fires OnChange; for code that changed pixels through ScanLine or Image.
+    // Fires OnChange; for code that changed pixels through ScanLine.
     void Modified() { Changed(); }
 
 private:

@@ -83,6 +83,9 @@ constexpr unsigned DT_NOCLIP = 0x100;
 constexpr unsigned DT_EXTERNALLEADING = 0x200;
 constexpr unsigned DT_CALCRECT = 0x400;
 constexpr unsigned DT_NOPREFIX = 0x800;
+// Accepted; a single line of an edit control lays out like any other.
+constexpr unsigned DT_EDITCONTROL = 0x2000;
+constexpr unsigned DT_END_ELLIPSIS = 0x8000;
 constexpr unsigned DT_HIDEPREFIX = 0x100000;
 
 // DrawEdge edges and sides.
@@ -128,6 +131,43 @@ constexpr TCopyMode ROP_DSPDxax = 0x00E20746;
 
 // Returned by Pixels for a point outside the image or the clip rectangle.
 constexpr TColor CLR_INVALID = 0xFFFFFFFF;
+
+// ---- regions ----------------------------------------------------------------------------
+
+enum class TRegionCombine { rcAnd, rcOr, rcXor, rcDiff };
+using enum TRegionCombine;
+
+// Whether pixel (x, y) of `rect` lies inside it once its corners are cut to quarters of a
+// w x h ellipse (pixel centres tested).
+bool InRoundRect(const TRect& rect, double w, double h, int x, int y);
+
+// A set of pixels, for shaped fills and frames; kept within -8192..8191 on both axes.
+class TRegion {
+public:
+    TRegion() = default;
+    // [Left, Right) x [Top, Bottom).
+    static TRegion FromRect(const TRect& rect);
+    static constexpr TRect kAll{-8192, -8192, 8192, 8192};
+    // Pixels whose centres lie inside; `winding` chooses the non-zero rule over even-odd. Only
+    // the part within `within` is kept.
+    static TRegion FromPolygon(const std::vector<TPoint>& points, bool winding,
+                               const TRect& within = kAll);
+    // [left, right) x [top, bottom) with each corner cut to a quarter of a w x h ellipse.
+    static TRegion FromRoundRect(int left, int top, int right, int bottom, int w, int h);
+    static TRegion FromEllipse(const TRect& rect);
+    static TRegion Combine(const TRegion& a, const TRegion& b, TRegionCombine mode);
+
+    bool Contains(int x, int y) const;
+    bool Empty() const { return IsRectEmpty(bounds_); }
+    // The smallest rectangle holding every pixel (all zero when empty).
+    TRect Bounds() const { return bounds_; }
+    void Offset(int dx, int dy);
+
+private:
+    void Shrink();
+    TRect bounds_;
+    std::vector<bool> bits_; // row-major over bounds_
+};
 
 // ---- the canvas --------------------------------------------------------------------------
 
@@ -181,7 +221,7 @@ public:
     void MoveTo(int x, int y);
     // Draws from PenPos up to but not including (x, y), then moves there.
     void LineTo(int x, int y);
-    // Lines through the points; the last point is not drawn. PenPos ends at the last point.
+    // Lines through the points; the last point is not drawn. PenPos stays.
     void Polyline(const std::vector<TPoint>& points);
     // Filled (even-odd) and outlined, closed back to the first point.
     void Polygon(const std::vector<TPoint>& points);
@@ -191,6 +231,8 @@ public:
     // Ellipse inscribed in [x1, x2) x [y1, y2).
     void Ellipse(int x1, int y1, int x2, int y2);
     void Ellipse(const TRect& rect) { Ellipse(rect.Left, rect.Top, rect.Right, rect.Bottom); }
+    // Rectangle [x1, x2) x [y1, y2) with corners cut to quarters of a w x h ellipse.
+    void RoundRect(int x1, int y1, int x2, int y2, int w, int h);
     // Brush over [Left, Right) x [Top, Bottom).
     void FillRect(const TRect& rect);
     // One-pixel ring inside the rectangle in the brush colour.
@@ -204,6 +246,15 @@ public:
     // Dotted ring: pixels whose image x + y is even XOR with the brush colour, the others with
     // the font colour (black by default, so they stay). Drawing it twice restores the pixels.
     void DrawFocusRect(const TRect& rect);
+
+    // The region's pixels in the brush; a frame of the region's own pixels that lie within
+    // `w` columns or `h` rows of its outside.
+    void FillRegion(const TRegion& region);
+    void FrameRegion(const TRegion& region, int w, int h);
+
+    // The closest colour the surface can show: on 32-bit pixels the colour itself, flag bits
+    // (such as a system colour's) dropped.
+    TColor GetNearestColor(TColor color) const { return color & 0x00FFFFFF; }
 
     // Pixels.
     TColor Pixels(int x, int y) const;
@@ -231,23 +282,30 @@ public:
     TSize TextExtent(const std::string& text) const;
     // The platform's formatted text: returns the height of the text (with DT_VCENTER or
     // DT_BOTTOM on a single line, the offset from rect.Top to the text's bottom). DT_CALCRECT
-    // only measures: rect.Right and rect.Bottom are set to bound the text.
+    // only measures: rect.Right and rect.Bottom are set to bound the text. DT_END_ELLIPSIS
+    // ends a line too wide for the rectangle with "...".
     int DrawText(const std::string& text, TRect& rect, unsigned format);
 
     TNotifyEvent OnChange;
 
 private:
-    friend class TBitmap;
-    struct Span;
+    friend class TImageList;
     // Clip in image coordinates (never beyond the image).
-    QRect ImageClip() const;
+    TRect ImageClip() const;
     void Changed();
-    void PenPixel(int ix, int iy, std::uint32_t penRgb);
+    void PenPixel(int ix, int iy, std::uint32_t penRgb, const TRect& clip);
+    // `rect` (canvas coordinates) cut to what drawing may touch.
+    TRect VisiblePart(const TRect& rect) const;
     void DrawLine(int x1, int y1, int x2, int y2);
     void FillImageRect(int l, int t, int r, int b, std::uint32_t rgb);
     void FillWithBrush(int l, int t, int r, int b);
     void DrawTextLine(int x, int y, const QString& line, int underlineIndex, const QRect& clip);
     void DrawBitmap(const TRect& dest, const TBitmap* bitmap);
+    void RoundShape(int x1, int y1, int x2, int y2, double w, double h);
+    // Pixels of `image` at (x, y) except where `clear` (row-major) is set; `solid` paints the
+    // kept pixels in one colour instead.
+    void DrawMasked(int x, int y, const QImage& image, const std::vector<bool>& clear,
+                    const TColor* solid);
 
     TDrawSurface surface_;
     bool hasClip_ = false;
