@@ -1,0 +1,51 @@
+#pragma once
+// Sonvale's seven forms made as the start makes them, on a program folder of the test's own,
+// with the scripted dialogs in place.
+#include "app/forms.h"
+#include "app/program_paths.h"
+#include "tests/framework/test_helpers.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace sv::apptest {
+
+using namespace sv::app;
+
+inline std::string ReadFileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class SonvaleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int count = 0;
+        dir_ = std::filesystem::temp_directory_path() /
+               ("sv-app-" + std::to_string(getpid()) + "-" + std::to_string(count++));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        SetProgramDirForTests(dir_.string());
+    }
+    void TearDown() override {
+        FreeSonvaleForms();
+        SetProgramDirForTests("");
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    void WriteIni(const std::string& text) { std::ofstream(IniFile()) << text; }
+    std::string ReadIni() const { return ReadFileText(IniFile()); }
+    std::filesystem::path IniFile() const { return dir_ / "main.ini"; }
+
+    std::filesystem::path dir_;
+    sv::test::ScriptedDialogs dialogs_;
+};
+
+} // namespace sv::apptest

@@ -1,0 +1,59 @@
+#pragma once
+// A temporary program folder with copies of the built programs, and the processes started from
+// it. Each folder has its own runtime folder, so its single-instance lock is its own.
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace sv::e2e {
+
+class ProgramFolder {
+public:
+    // Copies the programs and libraries of the build's program folder; writes `mainIni`.
+    explicit ProgramFolder(const std::string& mainIni = "[MAIN]\nTITLE=Sonvale\nVERSION=1.00\n");
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+    const std::filesystem::path& Dir() const { return bin_; }
+    const std::filesystem::path& RuntimeDir() const { return run_; }
+    std::filesystem::path MainIni() const { return bin_ / "main.ini"; }
+
+    // Starts a program of the folder on the offscreen platform with the given extra
+    // environment; returns its process id.
+    pid_t Start(const std::string& program, const std::map<std::string, std::string>& env = {});
+
+    // True while some process holds the folder's single-instance lock.
+    bool LockHeld() const;
+
+private:
+    std::filesystem::path root_, bin_, run_;
+};
+
+// Waits for the process to end; its exit status as waitpid gives it, or nullopt on time-out.
+std::optional<int> WaitExit(pid_t pid, std::chrono::milliseconds timeout);
+
+// Waits until `condition` holds; false on time-out.
+template <class F> bool WaitUntil(F condition, std::chrono::milliseconds timeout);
+
+// Kills the process with SIGKILL and reaps it.
+void KillAndReap(pid_t pid);
+
+std::string ReadFile(const std::filesystem::path& path);
+
+} // namespace sv::e2e
+
+#include <thread>
+
+template <class F> bool sv::e2e::WaitUntil(F condition, std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}

@@ -1,0 +1,111 @@
+#include "tests/e2e/program_folder.h"
+#include "tests/e2e/x_display.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+using namespace std::chrono_literals;
+using sv::e2e::KillAndReap;
+using sv::e2e::ProgramFolder;
+using sv::e2e::WaitExit;
+using sv::e2e::WaitUntil;
+
+namespace {
+
+// Sanitizer builds start slowly; the time-outs only bound a failing run.
+constexpr auto kStartTime = 30s;
+
+bool ExitedWith(const std::optional<int>& status, int code) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+} // namespace
+
+TEST(SonvaleStart, SecondStartExitsOneWhileTheFirstRuns) {
+    ProgramFolder folder;
+    pid_t first = folder.Start("Sonvale");
+    ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
+
+    pid_t second = folder.Start("Sonvale");
+    std::optional<int> status = WaitExit(second, kStartTime);
+    if (!status) KillAndReap(second);
+    EXPECT_TRUE(ExitedWith(status, 1)) << "status " << status.value_or(-1);
+
+    // The first instance is unaffected.
+    EXPECT_FALSE(WaitExit(first, 300ms));
+    EXPECT_TRUE(folder.LockHeld());
+    KillAndReap(first);
+}
+
+TEST(SonvaleStart, StartSucceedsAfterTheRunningInstanceWasKilled) {
+    ProgramFolder folder;
+    pid_t first = folder.Start("Sonvale");
+    ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
+    KillAndReap(first);
+    EXPECT_FALSE(folder.LockHeld());
+
+    pid_t again = folder.Start("Sonvale");
+    EXPECT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
+    EXPECT_FALSE(WaitExit(again, 300ms)) << "the new start ended";
+    KillAndReap(again);
+}
+
+// The help menu starts a viewer; the viewer must not keep the lock after Sonvale is gone. The
+// menu is worked through a private X display as a user would: a click on the first menu, Left to
+// wrap round to the help menu, M for its help item.
+TEST(SonvaleStart, AProgramStartedBySonvaleDoesNotHoldTheLock) {
+    sv::e2e::XDisplay display(1024, 768);
+    ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
+    // Without a window manager the window's client area is where main.ini puts it.
+    ProgramFolder folder("[MAIN]\nTITLE=Sonvale\nVERSION=1.00\nLEFT=100\nTOP=100\n");
+    std::filesystem::path fakeBin = folder.Dir().parent_path() / "fakebin";
+    std::filesystem::create_directories(fakeBin);
+    std::filesystem::path report = folder.Dir().parent_path() / "viewer.txt";
+    {
+        std::ofstream script(fakeBin / "xdg-open");
+        script << "#!/bin/sh\nprintf '%s %s\\n' \"$$\" \"$1\" > '" << report.string()
+               << ".tmp'\nmv '" << report.string() << ".tmp' '" << report.string()
+               << "'\nexec sleep 120\n";
+    }
+    std::filesystem::permissions(fakeBin / "xdg-open", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    pid_t sonvale =
+        folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"},
+                                 {"DISPLAY", display.Name()},
+                                 {"PATH", fakeBin.string() + ":" + (path ? path : "")}});
+    ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
+
+    using X = sv::e2e::XDisplay;
+    bool opened = WaitUntil(
+        [&] {
+            display.Tap(X::kEscape);
+            display.Tap(X::kEscape);
+            display.Click(130, 108);
+            display.Sync();
+            std::this_thread::sleep_for(200ms);
+            display.Tap(X::kLeft);
+            display.Sync();
+            std::this_thread::sleep_for(200ms);
+            display.Tap(X::kM);
+            display.Sync();
+            return WaitUntil([&] { return std::filesystem::exists(report); }, 1s);
+        },
+        kStartTime);
+    ASSERT_TRUE(opened) << "the help item was not reached";
+    std::string text = sv::e2e::ReadFile(report);
+    pid_t viewer = std::stoi(text);
+    EXPECT_EQ(text.substr(text.find(' ') + 1), (folder.Dir() / "help.chm").string() + "\n");
+
+    KillAndReap(sonvale);
+    EXPECT_EQ(kill(viewer, 0), 0) << "the viewer should still run";
+    EXPECT_FALSE(folder.LockHeld());
+    pid_t again = folder.Start("Sonvale");
+    EXPECT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
+    EXPECT_FALSE(WaitExit(again, 300ms));
+    KillAndReap(again);
+    kill(viewer, SIGKILL);
+}
