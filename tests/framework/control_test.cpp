@@ -1,5 +1,6 @@
 #include "framework/control.h"
 #include "framework/forms.h"
+#include "framework/menus.h"
 #include "tests/framework/test_helpers.h"
 
 #include <QTimer>
@@ -300,6 +301,30 @@ TEST(Forms, OnShowFiresForEachShowTheProgramAsksForNotForARestore) {
     form.SetWindowState(wsNormal);
     Application->ProcessMessages();
     EXPECT_EQ(shows, 2);
+}
+
+TEST(Forms, PositionReadsBackAsSetAfterShowing) {
+    // The main window saves Left/Top at close and restores them at start: any drift would creep.
+    TForm form(nullptr);
+    auto* menu = new TMainMenu(&form);
+    auto* file = new TMenuItem(&form);
+    file->SetCaption("ファイル(&F)");
+    menu->Items()->Add(file);
+    form.SetMenu(menu);
+    form.SetBorderStyle(bsSingle);
+    form.SetClientWidth(732);
+    form.SetClientHeight(423);
+    form.SetLeft(143);
+    form.SetTop(-20);
+    form.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    EXPECT_EQ(form.Left(), 143);
+    EXPECT_EQ(form.Top(), -20);
+    form.SetLeft(10);
+    Application->ProcessMessages();
+    EXPECT_EQ(form.Left(), 10);
+    EXPECT_EQ(form.Width(), 738);
+    EXPECT_EQ(form.ClientHeight(), 423);
 }
 
 TEST(Forms, ScreenListsFormsInCreationOrder) {
