@@ -372,7 +372,13 @@ void TCustomFlatCombo::ShowList() {
     const int rows = std::min(list_->Items()->Count(), dropDownCount_);
     const int height = list_->Items()->Count() == 0 ? ih + 8 : ih * rows + 8;
     const int width = listWidth_ > 0 ? listWidth_ : Width();
-    list_->SetBounds(0, Height() - 2, width, height);
+    // The list lies over the form rather than inside the combo, which is too small to show
+    // it; it goes back into the combo when it closes.
+    TWinControl* host = GetParentForm(this);
+    if (!host) host = this;
+    const TPoint at = host->ScreenToClient(ClientToScreen(Point(0, Height() - 2)));
+    list_->SetParent(host);
+    list_->SetBounds(at.X, at.Y, width, height);
     list_->BringToFront();
     list_->Show();
     if (OnDropDown) OnDropDown(this);
@@ -387,14 +393,21 @@ void TCustomFlatCombo::CloseList() {
         if (capture && OwnsPart(capture) && GetCaptureControl() == capture)
             SetCaptureControl(nullptr);
     }
-    if (list_) list_->Hide();
+    HideList();
+}
+
+void TCustomFlatCombo::HideList() {
+    if (list_) {
+        list_->Hide();
+        if (list_->Parent() != this && !ComponentState().Contains(csDestroying))
+            list_->SetParent(this);
+    }
     if (textArea_) textArea_->Invalidate();
 }
 
 void TCustomFlatCombo::ToggleList(TObject* sender) {
     if (ListShown()) {
-        list_->Hide();
-        textArea_->Invalidate();
+        HideList();
         return;
     }
     if (style_ == 1) {

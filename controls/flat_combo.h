@@ -124,6 +124,7 @@ private:
     friend class TFlatComboText;
     friend class TFlatComboDropDown;
     void CMCancelMode(TMessage& m);
+    void HideList();
     void PaintTextArea();
     void EditChanged();
     void ApplyAutoSize();

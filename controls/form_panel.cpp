@@ -78,9 +78,9 @@ void TFormPanel::AttachForm(TForm* form) {
     if (((oldMenu && oldMenu->AutoMerge()) || (nextMenu && nextMenu->AutoMerge())) && !HostForm())
         throw Exception("フォームパネルの所有者がフォームではないため、メニューを統合できません。");
 
-    // Covers the client area during the swap so nothing half-done shows.
+    // Covers the client area while a form is swapped in, so nothing half-done shows.
     std::unique_ptr<TPanel> cover;
-    if (!ComponentState().Contains(csDestroying)) {
+    if (next && !ComponentState().Contains(csDestroying)) {
         cover = std::make_unique<TPanel>(nullptr);
         cover->SetParent(this);
         cover->SetAlign(alClient);

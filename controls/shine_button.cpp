@@ -7,10 +7,7 @@
 namespace sv {
 
 std::uint32_t ColorToPixel(TColor color) {
-    const TColor rgb = ColorToRGB(color);
-    return (static_cast<std::uint32_t>(GetRValue(rgb)) << 16) |
-           (static_cast<std::uint32_t>(GetGValue(rgb)) << 8) |
-           static_cast<std::uint32_t>(GetBValue(rgb));
+    return ColorToQRgb(color) & 0xFFFFFFu;
 }
 
 namespace {
@@ -67,6 +64,7 @@ TShineSpeedButton::TShineSpeedButton(TComponent* owner)
 }
 
 TShineSpeedButton::~TShineSpeedButton() {
+    hoverTimer_->SetEnabled(false);
     BeginDestruction();
     // The timer is owned and already gone with the owned components.
     hoverTimer_ = nullptr;

@@ -23,6 +23,7 @@ TVorsaButton::TVorsaButton(TComponent* owner)
 }
 
 TVorsaButton::~TVorsaButton() {
+    hoverTimer_->SetEnabled(false);
     BeginDestruction();
     hoverTimer_ = nullptr;
 }

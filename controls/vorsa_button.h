@@ -54,6 +54,7 @@ public:
 
     bool Hover() const { return hover_; }
     bool DefaultLook() const { return defaultLook_; }
+    TTimer* HoverTimer() const { return hoverTimer_; }
     // Paints the whole face for the item state (ODS_SELECTED, ODS_FOCUS) onto `dest` at (0, 0).
     void DrawFace(TCanvas* dest, unsigned itemState);
 

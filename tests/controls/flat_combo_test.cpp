@@ -173,10 +173,15 @@ TEST_F(FlatComboTest, ListChoiceByKeysAndCancelModeFromOtherControls) {
     key = VK_F4;
     combo->EditPart()->OnKeyDown(combo->EditPart(), key, TShiftState{});
     EXPECT_TRUE(combo->ListShown());
+    // Shown over the form, just below the combo.
+    EXPECT_EQ(combo->ListPart()->Parent(), form.get());
+    EXPECT_EQ(combo->ListPart()->Top(), 100 + 18 - 2);
+    EXPECT_EQ(combo->ListPart()->Width(), 150);
     combo->Perform(CM_CANCELMODE, 0, reinterpret_cast<std::intptr_t>(combo->ButtonPart()));
     EXPECT_TRUE(combo->ListShown()) << "a notice naming our own part is ignored";
     combo->Perform(CM_CANCELMODE, 0, reinterpret_cast<std::intptr_t>(field));
     EXPECT_FALSE(combo->ListShown());
+    EXPECT_EQ(combo->ListPart()->Parent(), combo);
     combo->OnClick = nullptr;
 }
 

@@ -13,8 +13,7 @@ using test::PixelAt;
 using test::RenderControl;
 
 std::uint32_t Px(int r, int g, int b) {
-    return (static_cast<std::uint32_t>(r) << 16) | (static_cast<std::uint32_t>(g) << 8) |
-           static_cast<std::uint32_t>(b);
+    return test::Px(RGB(r, g, b));
 }
 
 class GradBoxTest : public ::testing::Test {

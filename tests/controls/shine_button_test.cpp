@@ -257,7 +257,7 @@ protected:
         b->PressedColors()->SetColor(RGB(200, 100, 50));
         return b;
     }
-    static std::uint32_t Px(TColor c) { return ColorToPixel(c); }
+    static std::uint32_t Px(TColor c) { return test::Px(c); }
 };
 
 TEST_F(ShinePaintTest, NormalFrameRaisedAndPressedCornerPixels) {
@@ -376,6 +376,36 @@ TEST_F(ShinePaintTest, CaptionShiftsInPressedLooksAndDisabledDrawsTwice) {
     };
     const TPoint shadowEdge = farEdge(*dis, Px(clBtnShadow));
     EXPECT_EQ(farEdge(*dis, Px(clBtnHighlight)), Point(shadowEdge.X + 1, shadowEdge.Y + 1));
+}
+
+TEST_F(ShinePaintTest, ShadowAndHighlightCopiesAndClickDownHook) {
+    auto* b = Plain(80, 30);
+    b->SetUpFrame(false);
+    b->SetCaption("AB");
+    b->Font()->SetColor(clBlack);
+    b->SetFontShadow(clRed);
+    b->SetFontHighlight(clBlue);
+    auto bmp = RenderControl(b);
+    // The normal copy lies on top: the shadow shows past its far edges, the highlight before
+    // its near ones.
+    int maxBlack = -1, maxRed = -1, minBlack = 1000, minBlue = 1000;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 80; ++x) {
+            const std::uint32_t p = PixelAt(*bmp, x, y);
+            if (p == 0) maxBlack = std::max(maxBlack, x), minBlack = std::min(minBlack, x);
+            if (p == Px(clRed)) maxRed = std::max(maxRed, x);
+            if (p == Px(clBlue)) minBlue = std::min(minBlue, x);
+        }
+    EXPECT_EQ(maxRed, maxBlack + 1);
+    EXPECT_EQ(minBlue, minBlack - 1);
+
+    int lookInClick = -1;
+    b->OnClick = [&](TObject*) { lookInClick = b->LookState(); };
+    b->SetClickDownHook(true);
+    b->Click();
+    EXPECT_EQ(lookInClick, TShineSpeedButton::LookDownHot);
+    EXPECT_EQ(b->LookState(), TShineSpeedButton::LookUp) << "the look comes back afterwards";
+    b->OnClick = nullptr;
 }
 
 TEST_F(ShinePaintTest, GlyphEffectsInHotAndDisabledLooks) {

@@ -1,5 +1,6 @@
 #include "controls/vorsa_button.h"
 
+#include "framework/extctrls.h"
 #include "framework/strings.h"
 #include "tests/framework/test_helpers.h"
 
@@ -12,11 +13,7 @@ namespace {
 
 using test::PixelAt;
 
-std::uint32_t Px(TColor c) {
-    const TColor rgb = ColorToRGB(c);
-    return (static_cast<std::uint32_t>(GetRValue(rgb)) << 16) |
-           (static_cast<std::uint32_t>(GetGValue(rgb)) << 8) | GetBValue(rgb);
-}
+using test::Px;
 
 class VorsaTest : public ::testing::Test {
 protected:
@@ -188,6 +185,16 @@ TEST_F(VorsaTest, HoverEventsOnceAndDoubleClickIsTwoClicks) {
     test::MoveCursorAway();
     EXPECT_EQ(leaves, 1);
     EXPECT_FALSE(btn->Hover());
+
+    // Gone to another program's window: no message reaches us but the timer's, whose idle
+    // pass notices.
+    test::MoveCursorTo(btn, 5, 5);
+    btn->Perform(WM_MOUSEMOVE, 0, MakeLParam(5, 5));
+    ASSERT_TRUE(btn->HoverTimer()->Enabled());
+    SetCursorPos(Point(-7000, -7000));
+    btn->HoverTimer()->Fire();
+    EXPECT_EQ(leaves, 2);
+    EXPECT_FALSE(btn->HoverTimer()->Enabled());
 
     test::ClickAt(btn, 5, 5);
     EXPECT_EQ(clicks, 1);
