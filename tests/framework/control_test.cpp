@@ -441,10 +441,12 @@ TEST(Forms, TheRealModalLoopEndsWithTheModalResultAfterOnClose) {
     std::vector<std::string> log;
     dlg.OnClose = [&](TObject*, TCloseAction& a) {
         log.push_back("close");
-        if (log.size() == 1) a = caNone; // refused once: the loop goes on
+        if (log.size() == 1) { // refused once: the loop goes on until the result is set
+            a = caNone;
+            QTimer::singleShot(0, [&] { dlg.SetModalResult(mrOk); });
+        }
     };
     PostMessage(&dlg, WM_CLOSE, 0, 0); // Close on a modal form sets mrCancel
-    QTimer::singleShot(20, [&] { dlg.SetModalResult(mrOk); });
     EXPECT_EQ(dlg.ShowModal(), mrOk);
     EXPECT_EQ(log, (std::vector<std::string>{"close", "close"}));
     EXPECT_FALSE(dlg.Visible());
