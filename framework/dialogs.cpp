@@ -132,6 +132,8 @@ public:
                 continue;
             }
             QCoreApplication::sendPostedEvents();
+            // A posted event may have set the result: look again before blocking.
+            if (!ref || Application->Terminated() || ref->ModalResult() != mrNone) continue;
             if (auto* d = QAbstractEventDispatcher::instance())
                 d->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
         }

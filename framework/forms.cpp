@@ -623,7 +623,9 @@ void TApplication::Run() {
 void TApplication::HandleMessage() {
     QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance();
     QCoreApplication::sendPostedEvents();
-    if (d) d->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+    // A posted event may have ended the loop: do not block for one more event then.
+    if (d && !terminated_)
+        d->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -288,7 +288,8 @@ void InitFramework();
 // Frees them again.
 void DoneFramework();
 
-// Delivers the message to the control from the event loop, if the control still exists.
+// Delivers the message to the control from the event loop, if the control still exists. Call it
+// on the user-interface thread: the guard on the control is not safe from other threads.
 void PostMessage(TControl* control, unsigned msg, std::intptr_t wParam, std::intptr_t lParam);
 
 } // namespace sv

@@ -1,5 +1,6 @@
 #include "framework/control.h"
 #include "framework/forms.h"
+#include "framework/menus.h"
 #include "tests/framework/test_helpers.h"
 
 #include <QTimer>
@@ -302,6 +303,30 @@ TEST(Forms, OnShowFiresForEachShowTheProgramAsksForNotForARestore) {
     EXPECT_EQ(shows, 2);
 }
 
+TEST(Forms, PositionReadsBackAsSetAfterShowing) {
+    // The main window saves Left/Top at close and restores them at start: any drift would creep.
+    TForm form(nullptr);
+    auto* menu = new TMainMenu(&form);
+    auto* file = new TMenuItem(&form);
+    file->SetCaption("ファイル(&F)");
+    menu->Items()->Add(file);
+    form.SetMenu(menu);
+    form.SetBorderStyle(bsSingle);
+    form.SetClientWidth(732);
+    form.SetClientHeight(423);
+    form.SetLeft(143);
+    form.SetTop(-20);
+    form.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    EXPECT_EQ(form.Left(), 143);
+    EXPECT_EQ(form.Top(), -20);
+    form.SetLeft(10);
+    Application->ProcessMessages();
+    EXPECT_EQ(form.Left(), 10);
+    EXPECT_EQ(form.Width(), 738);
+    EXPECT_EQ(form.ClientHeight(), 423);
+}
+
 TEST(Forms, ScreenListsFormsInCreationOrder) {
     int before = Screen->FormCount();
     TForm a(nullptr), b(nullptr);
@@ -416,10 +441,12 @@ TEST(Forms, TheRealModalLoopEndsWithTheModalResultAfterOnClose) {
     std::vector<std::string> log;
     dlg.OnClose = [&](TObject*, TCloseAction& a) {
         log.push_back("close");
-        if (log.size() == 1) a = caNone; // refused once: the loop goes on
+        if (log.size() == 1) { // refused once: the loop goes on until the result is set
+            a = caNone;
+            QTimer::singleShot(0, [&] { dlg.SetModalResult(mrOk); });
+        }
     };
     PostMessage(&dlg, WM_CLOSE, 0, 0); // Close on a modal form sets mrCancel
-    QTimer::singleShot(20, [&] { dlg.SetModalResult(mrOk); });
     EXPECT_EQ(dlg.ShowModal(), mrOk);
     EXPECT_EQ(log, (std::vector<std::string>{"close", "close"}));
     EXPECT_FALSE(dlg.Visible());
