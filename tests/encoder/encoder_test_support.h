@@ -121,7 +121,7 @@ struct WavSpec {
     std::string chunksBeforeData; // raw chunks placed between "fmt " and "data"
 };
 
-// A RIFF WAVE file with a tone, as the spec asks.
+// A RIFF WAVE file holding a tone.
 inline std::string MakeWav(const WavSpec& spec) {
     const int block = spec.channels * spec.bits / 8;
     std::string data;
