@@ -149,7 +149,8 @@ void TForm::ApplyWindow() {
         window_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         window_->resize(cw, ch + mh);
     }
-    window_->move(Left(), Top());
+    // Window systems keep positions in 16 bits; a hand-edited far-off position must not overflow.
+    window_->move(std::clamp(Left(), -32768, 32767), std::clamp(Top(), -32768, 32767));
     syncing_ = false;
 }
 

@@ -176,8 +176,11 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
     if (section.find_first_of("\r\n]") != std::string_view::npos) return false;
 
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
+    bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) return false;
     auto content = ReadWholeFile(path);
+    // A file that is there but cannot be read must not be replaced by one holding only this key.
+    if (exists && !content) return false;
     ProfileText text = content ? Parse(std::move(*content)) : ProfileText{};
     std::string line = std::string(TrimBlanks(key)) + "=" + std::string(value);
 

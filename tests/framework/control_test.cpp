@@ -325,6 +325,9 @@ TEST(Forms, PositionReadsBackAsSetAfterShowing) {
     EXPECT_EQ(form.Left(), 10);
     EXPECT_EQ(form.Width(), 738);
     EXPECT_EQ(form.ClientHeight(), 423);
+    form.SetLeft(2147483647); // a hand-edited position: kept within what a window can have
+    Application->ProcessMessages();
+    EXPECT_LE(form.Left(), 32767);
 }
 
 TEST(Forms, ScreenListsFormsInCreationOrder) {
