@@ -222,7 +222,6 @@ void TFmMain::Main_Lve(TObject* sender, TShiftState, int, int) {
     auto* button = dynamic_cast<TShineSpeedButton*>(sender);
     if (!button) return;
     button->Colors()->SetColor(kModeButtonColor);
-    StatusBar->SetAlign(alBottom);
     StatusBar->SetSimplePanel(false);
 }
 

@@ -28,12 +28,6 @@ std::vector<std::string> ScreenFormNames() {
     return r;
 }
 
-// Handles what is already waiting, a few rounds, until `done` holds.
-template <class F> bool Pump(F done) {
-    for (int i = 0; i < 20 && !done(); ++i) Application->ProcessMessages();
-    return done();
-}
-
 } // namespace
 
 TEST_F(Startup, FormsAreCreatedInOrderAndOnlyTheMainFormIsMain) {
@@ -89,21 +83,6 @@ TEST_F(Startup, DeviceRemovalClearsTheTrackListAndEndsAPreview) {
     FmMain->Perform(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
     EXPECT_EQ(FmCD_WAV->lst_cd->Items()->Count(), 0);
     EXPECT_FALSE(FmCD_WAV->btn_teisi->Enabled());
-}
-
-TEST_F(Startup, DriveMonitorCallbacksFromAnotherThreadReachTheMainWindow) {
-    CreateSonvaleForms();
-    FmCD_WAV->lst_cd->Items()->Add("Track 01");
-    auto callback = PostDeviceChanges(FmMain);
-    std::thread([&] { callback(false); }).join();
-    EXPECT_TRUE(Pump([] { return FmCD_WAV->lst_cd->Items()->Count() == 0; }));
-
-    // Once the main window is gone a late notification finds nothing to do.
-    FmCD_WAV->lst_cd->Items()->Add("Track 01");
-    FreeAndNil(FmMain);
-    std::thread([&] { callback(false); }).join();
-    Pump([] { return false; });
-    EXPECT_EQ(FmCD_WAV->lst_cd->Items()->Count(), 1);
 }
 
 TEST_F(Startup, HelpOpensTheHelpFileAndTheViewerDoesNotHoldTheLock) {
