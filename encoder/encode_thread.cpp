@@ -2,6 +2,7 @@
 
 #include "encoder/gogo_defs.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <chrono>
 #include <sys/resource.h>
@@ -56,6 +57,17 @@ void TEncodeThread::Post(const TGogoMessage& message) {
 
 void TEncodeThread::Notify(unsigned msg, std::intptr_t wParam, std::intptr_t lParam) {
     sink_({msg, wParam, lParam, job_});
+}
+
+// An abort that came while the frame ran (and may have made it end) wins over its result.
+bool TEncodeThread::TakeAbortOfCurrentJob() {
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(queue_.begin(), queue_.end(), [this](const TGogoMessage& m) {
+        return m.Msg == WM_GOGO_ABORT && m.Job == job_;
+    });
+    if (it == queue_.end()) return false;
+    queue_.erase(it);
+    return true;
 }
 
 void TEncodeThread::Close() {
@@ -122,6 +134,14 @@ void TEncodeThread::Execute() {
         }
         if (result == MPGE_OK) {
             if (frameCount_ % interval_ == 0) Notify(WM_GOGO_PROGRESS, frameCount_, allFrames_);
+            continue;
+        }
+        if (TakeAbortOfCurrentJob()) {
+            Close();
+            std::fesetenv(&saved);
+            encoding_ = false;
+            Notify(WM_GOGO_FINISHED, -1, 0);
+            frameCount_ = 0;
             continue;
         }
         if (result == MPGE_END_OF_STREAM) {

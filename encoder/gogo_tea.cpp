@@ -287,6 +287,10 @@ void TGogoTea::Execute() {
     else
         CheckIdle();
     if (!thread_) return;
+    {
+        std::lock_guard lock(ringMutex_);
+        aborting_ = false;
+    }
     encodeResult_ = 0;
     thread_->Post({WM_GOGO_PRIORITY, static_cast<std::intptr_t>(priority_), 0, 0});
     isEncoding_ = true;
@@ -295,7 +299,15 @@ void TGogoTea::Execute() {
 }
 
 void TGogoTea::AbortEncode() {
-    if (isEncoding_ && thread_) thread_->Post({WM_GOGO_ABORT, 0, 0, activeJob_});
+    if (!isEncoding_ || !thread_) return;
+    thread_->Post({WM_GOGO_ABORT, 0, 0, activeJob_});
+    // A memory job may be waiting inside the library for bytes that will not come now; the
+    // abort is queued before the wait ends, so the worker finds it when the frame returns.
+    {
+        std::lock_guard lock(ringMutex_);
+        aborting_ = true;
+    }
+    ringChanged_.notify_all();
 }
 
 void TGogoTea::PostNotification(const TGogoMessage& message) {
@@ -413,8 +425,8 @@ std::int32_t TGogoTea::ReadForLibrary(char* buffer, std::int32_t length) {
     if (length <= 0) return 0;
     std::unique_lock lock(ringMutex_);
     for (;;) {
-        // Being destroyed: nothing more will come, and the buffer holds nothing.
-        if (!alive_) return 1;
+        // Being destroyed or aborted: nothing more will come, and the buffer holds nothing.
+        if (!alive_ || aborting_) return 1;
         if (Available() >= static_cast<std::size_t>(length)) {
             CopyOut(buffer, static_cast<std::size_t>(length));
             return 0;
