@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <chrono>
+#include <iterator>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -30,7 +31,9 @@ void SetCurrentThreadPriority(TThreadPriority priority) {
     // Nice values of this thread alone; idle stays within normal scheduling, so a busy
     // machine slows the encoder but never starves it. Raising needs privileges and may fail.
     static constexpr int kNice[] = {10, 6, 3, 0, -3, -6, -10};
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice[static_cast<int>(priority)]);
+    const auto level = static_cast<unsigned>(priority);
+    if (level >= std::size(kNice)) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice[level]);
 }
 
 TEncodeThread::TEncodeThread(Sink sink) : sink_(std::move(sink)) {

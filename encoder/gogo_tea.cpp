@@ -405,6 +405,7 @@ bool TGogoTea::ReadBuffer(char* target, int length) {
     if (encodeMode_ != _MEMORY) return true;
     std::lock_guard lock(ringMutex_);
     if (length <= 0) return true;
+    if (!target) return false;
     if (Available() < static_cast<std::size_t>(length)) return false;
     CopyOut(target, static_cast<std::size_t>(length));
     return true;
@@ -413,7 +414,7 @@ bool TGogoTea::ReadBuffer(char* target, int length) {
 int TGogoTea::ReadBufferEx(char* target, int length) {
     if (encodeMode_ != _MEMORY) return 0;
     std::lock_guard lock(ringMutex_);
-    if (length < 1) return 0;
+    if (length < 1 || !target) return 0;
     const std::size_t n = std::min(Available(), static_cast<std::size_t>(length));
     CopyOut(target, n);
     std::memset(target + n, 0, static_cast<std::size_t>(length) - n);
@@ -511,6 +512,9 @@ void TGogoTea::SetProcessors(int value) {
 
 void TGogoTea::SetEmphasis(TEmphasis value) {
     CheckIdle();
+    // Only a member of the enumeration has a library value.
+    if (static_cast<unsigned>(value) > static_cast<unsigned>(_CCITT_EMPH))
+        throw EGogoTeaError(kMsgRange);
     emphasis_ = value;
 }
 
