@@ -62,7 +62,7 @@ void TEncodeThread::Notify(unsigned msg, std::intptr_t wParam, std::intptr_t lPa
     sink_({msg, wParam, lParam, job_});
 }
 
-// An abort that came while the frame ran (and may have made it end) wins over its result.
+// Takes an abort of the running job out of the queue, if one came while the frame ran.
 bool TEncodeThread::TakeAbortOfCurrentJob() {
     std::lock_guard lock(mutex_);
     const auto it = std::find_if(queue_.begin(), queue_.end(), [this](const TGogoMessage& m) {
@@ -139,7 +139,9 @@ void TEncodeThread::Execute() {
             if (frameCount_ % interval_ == 0) Notify(WM_GOGO_PROGRESS, frameCount_, allFrames_);
             continue;
         }
-        if (TakeAbortOfCurrentJob()) {
+        // An error is still reported as such; only an end the abort may have caused is not
+        // a finished job.
+        if (result == MPGE_END_OF_STREAM && TakeAbortOfCurrentJob()) {
             Close();
             std::fesetenv(&saved);
             encoding_ = false;
