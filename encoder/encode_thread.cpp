@@ -2,8 +2,10 @@
 
 #include "encoder/gogo_defs.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <chrono>
+#include <iterator>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -29,7 +31,9 @@ void SetCurrentThreadPriority(TThreadPriority priority) {
     // Nice values of this thread alone; idle stays within normal scheduling, so a busy
     // machine slows the encoder but never starves it. Raising needs privileges and may fail.
     static constexpr int kNice[] = {10, 6, 3, 0, -3, -6, -10};
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice[static_cast<int>(priority)]);
+    const auto level = static_cast<unsigned>(priority);
+    if (level >= std::size(kNice)) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice[level]);
 }
 
 TEncodeThread::TEncodeThread(Sink sink) : sink_(std::move(sink)) {
@@ -56,6 +60,17 @@ void TEncodeThread::Post(const TGogoMessage& message) {
 
 void TEncodeThread::Notify(unsigned msg, std::intptr_t wParam, std::intptr_t lParam) {
     sink_({msg, wParam, lParam, job_});
+}
+
+// Takes an abort of the running job out of the queue, if one came while the frame ran.
+bool TEncodeThread::TakeAbortOfCurrentJob() {
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(queue_.begin(), queue_.end(), [this](const TGogoMessage& m) {
+        return m.Msg == WM_GOGO_ABORT && m.Job == job_;
+    });
+    if (it == queue_.end()) return false;
+    queue_.erase(it);
+    return true;
 }
 
 void TEncodeThread::Close() {
@@ -122,6 +137,16 @@ void TEncodeThread::Execute() {
         }
         if (result == MPGE_OK) {
             if (frameCount_ % interval_ == 0) Notify(WM_GOGO_PROGRESS, frameCount_, allFrames_);
+            continue;
+        }
+        // An error is still reported as such; only an end the abort may have caused is not
+        // a finished job.
+        if (result == MPGE_END_OF_STREAM && TakeAbortOfCurrentJob()) {
+            Close();
+            std::fesetenv(&saved);
+            encoding_ = false;
+            Notify(WM_GOGO_FINISHED, -1, 0);
+            frameCount_ = 0;
             continue;
         }
         if (result == MPGE_END_OF_STREAM) {

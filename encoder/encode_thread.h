@@ -63,6 +63,7 @@ public:
 private:
     void Execute();
     void Close();
+    bool TakeAbortOfCurrentJob();
     void Notify(unsigned msg, std::intptr_t wParam, std::intptr_t lParam);
 
     Sink sink_;

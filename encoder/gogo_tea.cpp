@@ -287,6 +287,10 @@ void TGogoTea::Execute() {
     else
         CheckIdle();
     if (!thread_) return;
+    {
+        std::lock_guard lock(ringMutex_);
+        aborting_ = false;
+    }
     encodeResult_ = 0;
     thread_->Post({WM_GOGO_PRIORITY, static_cast<std::intptr_t>(priority_), 0, 0});
     isEncoding_ = true;
@@ -295,7 +299,15 @@ void TGogoTea::Execute() {
 }
 
 void TGogoTea::AbortEncode() {
-    if (isEncoding_ && thread_) thread_->Post({WM_GOGO_ABORT, 0, 0, activeJob_});
+    if (!isEncoding_ || !thread_) return;
+    thread_->Post({WM_GOGO_ABORT, 0, 0, activeJob_});
+    // A memory job may be waiting inside the library for bytes that will not come now; the
+    // abort is queued before the wait ends, so the worker finds it when the frame returns.
+    {
+        std::lock_guard lock(ringMutex_);
+        aborting_ = true;
+    }
+    ringChanged_.notify_all();
 }
 
 void TGogoTea::PostNotification(const TGogoMessage& message) {
@@ -393,6 +405,7 @@ bool TGogoTea::ReadBuffer(char* target, int length) {
     if (encodeMode_ != _MEMORY) return true;
     std::lock_guard lock(ringMutex_);
     if (length <= 0) return true;
+    if (!target) return false;
     if (Available() < static_cast<std::size_t>(length)) return false;
     CopyOut(target, static_cast<std::size_t>(length));
     return true;
@@ -401,7 +414,7 @@ bool TGogoTea::ReadBuffer(char* target, int length) {
 int TGogoTea::ReadBufferEx(char* target, int length) {
     if (encodeMode_ != _MEMORY) return 0;
     std::lock_guard lock(ringMutex_);
-    if (length < 1) return 0;
+    if (length < 1 || !target) return 0;
     const std::size_t n = std::min(Available(), static_cast<std::size_t>(length));
     CopyOut(target, n);
     std::memset(target + n, 0, static_cast<std::size_t>(length) - n);
@@ -413,8 +426,8 @@ std::int32_t TGogoTea::ReadForLibrary(char* buffer, std::int32_t length) {
     if (length <= 0) return 0;
     std::unique_lock lock(ringMutex_);
     for (;;) {
-        // Being destroyed: nothing more will come, and the buffer holds nothing.
-        if (!alive_) return 1;
+        // Being destroyed or aborted: nothing more will come, and the buffer holds nothing.
+        if (!alive_ || aborting_) return 1;
         if (Available() >= static_cast<std::size_t>(length)) {
             CopyOut(buffer, static_cast<std::size_t>(length));
             return 0;
@@ -499,6 +512,9 @@ void TGogoTea::SetProcessors(int value) {
 
 void TGogoTea::SetEmphasis(TEmphasis value) {
     CheckIdle();
+    // Only a member of the enumeration has a library value.
+    if (static_cast<unsigned>(value) > static_cast<unsigned>(_CCITT_EMPH))
+        throw EGogoTeaError(kMsgRange);
     emphasis_ = value;
 }
 

@@ -222,6 +222,7 @@ private:
     std::size_t writePos_ = 0;
     std::size_t readPos_ = 0;
     bool endOfInput_ = false;
+    bool aborting_ = false; // the running job was told to abort
     std::atomic<bool> alive_{false};
     int callbackUsers_ = 0; // guarded by the current-instance lock
 

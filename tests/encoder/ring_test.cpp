@@ -56,6 +56,9 @@ TEST_F(GogoTeaRing, WrapsAroundWithoutLosingBytes) {
 TEST_F(GogoTeaRing, ReadBufferIsAllOrNothingAndReadBufferExPadsWithZeros) {
     std::vector<char> data = Pattern(30, 9);
     ASSERT_TRUE(tea.WriteBuffer(data.data(), 30));
+    // No target takes nothing, rather than writing through a null pointer.
+    EXPECT_FALSE(tea.ReadBuffer(nullptr, 10));
+    EXPECT_EQ(tea.ReadBufferEx(nullptr, 10), 0);
     std::vector<char> target(100, '#');
     EXPECT_FALSE(tea.ReadBuffer(target.data(), 100));
     EXPECT_EQ(target, std::vector<char>(100, '#'));

@@ -248,6 +248,8 @@ TEST_F(GogoTeaSettings, RangeChecks) {
     ExpectRefused([&] { tea.SetVBRLevel(-1); }, range);
     tea.SetVBRLevel(9);
     EXPECT_EQ(tea.VBRLevel(), 9);
+    ExpectRefused([&] { tea.SetEmphasis(static_cast<TEmphasis>(3)); }, range);
+    EXPECT_EQ(tea.Emphasis(), _NO_EMPH);
 
     TExtFilter filter;
     filter.High = 101;

@@ -199,6 +199,19 @@ TEST_F(GogoTeaWorker, DestructionWhileTheCallbackWaitsForData) {
     EXPECT_THAT(events.seen, ElementsAre("progress 0/250"));
 }
 
+TEST_F(GogoTeaWorker, AbortWhileTheCallbackWaitsForData) {
+    tea->SetEncodeMode(_MEMORY);
+    tea->QuerySettings();
+    tea->Execute();
+    ASSERT_TRUE(WaitFor([&] { return !events.seen.empty(); }));
+    tea->AbortEncode(); // no data will come: the job must end, as aborted, not as finished
+    ASSERT_TRUE(WaitFinished());
+    test::Drain(50);
+    EXPECT_THAT(events.seen, ElementsAre("progress 0/250", "finish aborted"));
+    EXPECT_FALSE(tea->IsEncoding());
+    EXPECT_THAT(fake.Log(), ::testing::Contains("closeCoder"));
+}
+
 TEST_F(GogoTeaWorker, CallbackWithoutACurrentComponentEndsTheInput) {
     // The current component is the newest; when it goes, the older one's input ends.
     tea->SetEncodeMode(_MEMORY);
