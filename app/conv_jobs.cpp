@@ -160,7 +160,14 @@ void DecodeList(const std::vector<std::string>& items, const ConvSettings& setti
     auto decodeOne = [&](const std::string& source, const std::string& destination) {
         DecoderFileInfo info{};
         if (!OpenSource(decoder, source, info)) return false;
-        decoder.SetOutput({0, settings.convert, settings.freqLimit});
+        if (!decoder.SetOutput({0, settings.convert, settings.freqLimit})) {
+            // The decoder would go on with its earlier output settings: a WAV other than the
+            // one asked for, and no reason to let the source go.
+            const int error = decoder.LastError();
+            decoder.CloseFile();
+            view.WriteLog("■■■■■" + source + "デコード失敗(" + DecoderErrorText(error) + ")");
+            return true;
+        }
         // Opened again: the output settings apply to files opened after them.
         if (!OpenSource(decoder, source, info)) return false;
         view.WriteLog(source + "デコード開始");

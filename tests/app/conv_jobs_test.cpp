@@ -237,7 +237,7 @@ public:
     bool SetOutput(const DecoderOutputOptions& o) override {
         calls.push_back("SetOutput " + std::to_string(o.reserved) + "," +
                         std::to_string(o.convert) + "," + std::to_string(o.sampleRate));
-        return true;
+        return !refuseOutput;
     }
     bool BeginWave(const std::string& path) override {
         calls.push_back("BeginWave");
@@ -257,6 +257,7 @@ public:
     int32_t total = 40;
     int step = 0;
     int lastError = DECODER_OK;
+    bool refuseOutput = false;
 };
 
 TEST_F(ConvJobs, DecodeCallsProgressAndLabels) {
@@ -306,6 +307,26 @@ TEST_F(ConvJobs, ShortWavKeepsTheSource) {
     EXPECT_TRUE(fs::exists(source));
     ASSERT_EQ(view.log.size(), 2u);
     EXPECT_EQ(view.log[1].rfind("■■■■■" + source + "デコード失敗", 0), 0u) << view.log[1];
+}
+
+// A hand-edited rate the decoder refuses would leave it at its earlier output settings.
+TEST_F(ConvJobs, RefusedOutputSettingsDecodeNothing) {
+    ScriptedDecoder decoder;
+    decoder.refuseOutput = true;
+    decoder.lastError = DECODER_ERROR_ARGUMENT;
+    view.deleteSource = true;
+    settings.freqLimit = 4000;
+    const std::vector<std::string> items{Wav("a.mp3"), Wav("b.mp3")};
+    DecodeList(items, settings, view);
+    EXPECT_TRUE(fs::exists(items[0]));
+    EXPECT_TRUE(fs::exists(items[1]));
+    EXPECT_FALSE(fs::exists(dir.Path("a.wav")));
+    EXPECT_EQ(std::count(decoder.calls.begin(), decoder.calls.end(), "BeginWave"), 0);
+    EXPECT_EQ(decoder.calls.back(), "ShutDown");
+    EXPECT_EQ(view.log, (std::vector<std::string>{
+                            "■■■■■" + items[0] + "デコード失敗(デコーダへの指定が不正です)",
+                            "■■■■■" + items[1] + "デコード失敗(デコーダへの指定が不正です)"}));
+    EXPECT_TRUE(dialogs.Calls.empty());
 }
 
 } // namespace
