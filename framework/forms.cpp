@@ -624,9 +624,11 @@ void TApplication::Run() {
 void TApplication::HandleMessage() {
     QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance();
     QCoreApplication::sendPostedEvents();
-    // A posted event may have ended the loop: do not block for one more event then.
-    if (d && !terminated_)
-        d->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+    // A posted event may have ended the loop: then do not block for one more event, but still
+    // process what is there, so a wait that runs on after Terminate sees its timers.
+    if (d)
+        d->processEvents(terminated_ ? QEventLoop::AllEvents
+                                     : QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
