@@ -420,6 +420,16 @@ void TCustomFlatCombo::ToggleList(TObject* sender) {
     ShowList();
 }
 
+// Alt+Up/Down and F4 open the list, or accept its row as Enter does when it is open.
+void TCustomFlatCombo::ToggleListByKey() {
+    if (ListShown()) {
+        int enter = VK_RETURN;
+        ComboKeyDown(enter, TShiftState{});
+    } else {
+        ShowList();
+    }
+}
+
 void TCustomFlatCombo::FocusList() {
     if (ListShown() && list_->CanFocus()) list_->SetFocus();
 }
@@ -473,12 +483,7 @@ bool TCustomFlatCombo::ComboKeyDown(int& key, TShiftState shift) {
     case VK_DOWN:
         if (alt) {
             if (style_ == 2) return false;
-            if (ListShown()) {
-                int enter = VK_RETURN;
-                ComboKeyDown(enter, TShiftState{});
-            } else {
-                ShowList();
-            }
+            ToggleListByKey();
             return true;
         }
         if (plain) {
@@ -493,12 +498,7 @@ bool TCustomFlatCombo::ComboKeyDown(int& key, TShiftState shift) {
         return false;
     case VK_F4:
         if (style_ == 2) return false;
-        if (ListShown()) {
-            int enter = VK_RETURN;
-            ComboKeyDown(enter, TShiftState{});
-        } else {
-            ShowList();
-        }
+        ToggleListByKey();
         return true;
     default:
         return false;

@@ -106,6 +106,7 @@ protected:
     void LayoutParts();
     void SetHot(bool hot);
     void ToggleList(TObject* sender);
+    void ToggleListByKey();
     void FocusList();
     void AcceptItem(TObject* sender);
     void TextAreaMouseDown();
