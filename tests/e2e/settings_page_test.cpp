@@ -15,7 +15,9 @@ namespace {
 using X = sv::e2e::XDisplay;
 
 // Evdev key codes of the default keymap.
+constexpr int kEscape = 9;
 constexpr int kReturn = 36;
+constexpr int kHome = 110;
 constexpr int kDown = 116;
 constexpr int kEnd = 115;
 constexpr int kBackSpace = 22;
@@ -56,33 +58,41 @@ TEST(SettingsPageProgram, ValuesSetOnThePageAreInMainIniAfterSaving) {
     ASSERT_TRUE(sv::e2e::WaitUntil([&] { return folder.LockHeld(); }, 30s));
     std::this_thread::sleep_for(2s); // the window comes up after the lock
 
-    ClickAndWait(display, kSettingsButtonX, kModeButtonY, 800ms);
-
-    // CD→CD: the speed through its list, then burn-proof and the countdown.
-    ClickAndWait(display, kCdCdTabX, kTabY);
-    ClickAndWait(display, 327, 232); // speed list opens
-    TapAndWait(display, kDown);
-    TapAndWait(display, kDown);
-    TapAndWait(display, kReturn);
-    ClickAndWait(display, 286, 264); // 使用する
-    ClickAndWait(display, 300, 297); // countdown field
-    TapAndWait(display, kEnd);
-    TapAndWait(display, kBackSpace);
-    TapAndWait(display, kBackSpace);
-    TapAndWait(display, kDigit4);
-    TapAndWait(display, kDigit5);
-
-    // WAV→MP3: the same-folder button.
-    ClickAndWait(display, kWavMp3TabX, kTabY);
-    ClickAndWait(display, 207, 379);
-
-    ClickAndWait(display, 764, 492); // 保　存
-
     const std::string ini = folder.MainIni().string();
     auto key = [&](const char* section, const char* name) {
         return sv::platform::ReadProfileRaw(ini, section, name).value_or("<none>");
     };
-    EXPECT_TRUE(sv::e2e::WaitUntil([&] { return key("CD_CD", "WAIT") != "<none>"; }, 10s));
+    auto saved = [&] {
+        return key("CD_CD", "SPEED") == "2" && key("CD_CD", "BURNPROOF") == "1" &&
+               key("CD_CD", "WAIT") == "45" && key("WAV_MP3", "BTNONAJI") == "1";
+    };
+    // A loaded machine may lose an early click (the window not up yet, a list still opening);
+    // each showing of the page reloads the file, so a round is simply done again.
+    for (int round = 0; round < 4 && !saved(); ++round) {
+        TapAndWait(display, kEscape);
+        ClickAndWait(display, kSettingsButtonX, kModeButtonY, 800ms);
+
+        // CD→CD: the speed through its list, then burn-proof and the countdown.
+        ClickAndWait(display, kCdCdTabX, kTabY);
+        ClickAndWait(display, 327, 232, 800ms); // speed list opens
+        TapAndWait(display, kHome);
+        TapAndWait(display, kDown);
+        TapAndWait(display, kDown);
+        TapAndWait(display, kReturn);
+        if (key("CD_CD", "BURNPROOF") != "1") ClickAndWait(display, 286, 264); // 使用する
+        ClickAndWait(display, 300, 297);                                       // countdown field
+        TapAndWait(display, kEnd);
+        for (int i = 0; i < 4; ++i) TapAndWait(display, kBackSpace);
+        TapAndWait(display, kDigit4);
+        TapAndWait(display, kDigit5);
+
+        // WAV→MP3: the same-folder button.
+        ClickAndWait(display, kWavMp3TabX, kTabY);
+        if (key("WAV_MP3", "BTNONAJI") != "1") ClickAndWait(display, 207, 379);
+
+        ClickAndWait(display, 764, 492); // 保　存
+        sv::e2e::WaitUntil(saved, 5s);
+    }
     EXPECT_EQ(key("CD_CD", "SPEED"), "2");
     EXPECT_EQ(key("CD_CD", "BURNPROOF"), "1");
     EXPECT_EQ(key("CD_CD", "WAIT"), "45");
