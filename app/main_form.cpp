@@ -147,7 +147,6 @@ TShineSpeedButton* TFmMain::ModeButton(int number) const {
 
 void TFmMain::FormShow(TObject* /*sender*/) {
     TIniFile ini(IniPath());
-    TStringList items;
 
     std::string version =
         ini.ReadString(settings::kMain, settings::kVersion, settings::kVersionDefault);
@@ -158,11 +157,25 @@ void TFmMain::FormShow(TObject* /*sender*/) {
     SetLeft(ini.ReadInteger(settings::kMain, settings::kLeft, Screen->Width() / 2 - Width() / 2));
     SetTop(ini.ReadInteger(settings::kMain, settings::kTop, Screen->Height() / 2 - Height() / 2));
 
-    items.SetCommaText(ini.ReadString(settings::kMenu, settings::kItems, ""));
-    for (int i = 0; i < items.Count() && i < kConfigurableButtons; ++i) {
-        std::string entry = items.Strings(i);
+    ApplyMenuItems(ini.ReadString(settings::kMenu, settings::kItems, ""));
+}
+
+void TFmMain::ApplyMenuItems(const std::string& items) {
+    const std::vector<std::string> entries = MenuItemEntries(items);
+    for (int i = 0; i < static_cast<int>(entries.size()) && i < kConfigurableButtons; ++i) {
+        const std::string& entry = entries[i];
         ModeButton(i + 1)->SetCaption(entry == settings::kNoMode ? std::string() : entry);
     }
+}
+
+std::vector<std::string> MenuItemEntries(const std::string& items) {
+    TStringList list;
+    list.SetCommaText(items);
+    std::vector<std::string> entries;
+    for (int i = 0; i < list.Count(); ++i) entries.push_back(list.Strings(i));
+    if (!entries.empty() && entries.back().empty() && !items.empty() && items.back() == ',')
+        entries.pop_back();
+    return entries;
 }
 
 void TFmMain::MainBtn_Click(TObject* sender) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace sv {
 class TPanel;
@@ -56,6 +57,9 @@ public:
 
     // ShineSpeedButton1 to ShineSpeedButton8 by number (1 to 8).
     TShineSpeedButton* ModeButton(int number) const;
+    // Buttons 1 to 7 take the captions of a MENU ITEMS value ("なし": none); buttons without
+    // an entry keep theirs.
+    void ApplyMenuItems(const std::string& items);
 
     void FormShow(TObject* sender);
     void FormClose(TObject* sender, TCloseAction& action);
@@ -71,6 +75,10 @@ protected:
 private:
     void CreateMenu();
 };
+
+// The entries of a MENU ITEMS value: comma text, where a comma that ends the text stands for
+// no further entry (so an unchosen last button keeps its caption).
+std::vector<std::string> MenuItemEntries(const std::string& items);
 
 // Colours of the mode buttons.
 inline constexpr TColor kModeButtonColor = 0x00D9DEC7;

@@ -729,8 +729,23 @@ TComboBox::~TComboBox() {
     BeginDestruction();
 }
 
+namespace {
+
+// The press that opens the list sets the combo's capture, but its release goes to Qt's pop-up;
+// without this the next click anywhere would still go to the combo and be lost.
+class TComboBoxHost : public THostWidget<QComboBox> {
+public:
+    using THostWidget<QComboBox>::THostWidget;
+    void hidePopup() override {
+        QComboBox::hidePopup();
+        if (Control() && GetCaptureControl() == Control()) SetCaptureControl(nullptr);
+    }
+};
+
+} // namespace
+
 QWidget* TComboBox::CreateWidget() {
-    return new THostWidget<QComboBox>(this);
+    return new TComboBoxHost(this);
 }
 
 void TComboBox::InitWidget() {
@@ -786,7 +801,10 @@ int TComboBox::ItemIndex() const {
 void TComboBox::SetItemIndex(int index) {
     if (index < -1 || index >= items_->Count()) index = -1;
     itemIndex_ = index;
-    if (index >= 0) text_ = items_->Get(index);
+    if (index >= 0)
+        text_ = items_->Get(index);
+    else if (style_ == csDropDownList)
+        text_.clear(); // a list without a choice shows no text, with or without its window
     if (auto* c = dynamic_cast<QComboBox*>(widget_)) {
         syncing_ = true;
         c->setCurrentIndex(index);

@@ -203,6 +203,38 @@ TEST(ComboBox, ChangeEventsComeOnlyFromTheUser) {
     EXPECT_EQ(cmb->ItemIndex(), 2);
 }
 
+TEST(ComboBox, AListWithoutAChoiceShowsNoTextAndItsPopUpLeavesNoCapture) {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    auto* cmb = new TComboBox(&form);
+    cmb->SetParent(&form);
+    cmb->SetBounds(8, 8, 100, 21);
+    cmb->SetStyle(csDropDownList);
+    for (auto s : {"ステレオ", "モノラル"}) cmb->Items()->Add(s);
+    cmb->SetItemIndex(1);
+    cmb->SetItemIndex(-1);
+    EXPECT_EQ(cmb->Text(), "");
+    cmb->SetItemIndex(0);
+    cmb->SetItemIndex(5); // outside the list: no choice
+    EXPECT_EQ(cmb->ItemIndex(), -1);
+    EXPECT_EQ(cmb->Text(), "");
+
+    auto* btn = new TButton(&form);
+    btn->SetParent(&form);
+    btn->SetBounds(8, 100, 75, 25);
+    int clicks = 0;
+    btn->OnClick = [&](TObject*) { ++clicks; };
+    form.Show();
+    EXPECT_EQ(cmb->Text(), "");
+
+    // The press opens Qt's list, which takes the release and closes after the choice.
+    Press(cmb, 5, 5);
+    static_cast<QComboBox*>(cmb->Handle())->hidePopup();
+    EXPECT_EQ(GetCaptureControl(), nullptr);
+    ClickAt(btn, 5, 5);
+    EXPECT_EQ(clicks, 1) << "the first click after the list reaches its control";
+}
+
 TEST(ProgressBar, PositionIsClampedToTheRange) {
     TProgressBar bar(nullptr);
     bar.SetPosition(150);
