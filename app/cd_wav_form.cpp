@@ -191,11 +191,11 @@ void TFmCD_WAV::CreateControls() {
     edt_base = make(new TEdit(this), gstr2, "edt_base", 104, 19, 188, 20);
     rdo_betu = make(new TRadioButton(this), gstr2, "rdo_betu", 12, 46, 150, 18);
     rdo_betu->SetCaption("曲別に指定する");
-    Panel2 = make(new TPanel(this), gstr2, "Panel2", 12, 70, 280, 80);
+    Panel2 = make(new TPanel(this), gstr2, "Panel2", 8, 70, 288, 80);
     Panel2->SetCaption("");
     lstr5 = label(Panel2, "lstr5", "", 6, 6);
     lstr5->SetAutoSize(false);
-    lstr5->SetBounds(6, 6, 268, 68);
+    lstr5->SetBounds(6, 6, 278, 68);
     lstr5->SetWordWrap(true);
 
     gstr3 = make(new TGroupBox(this), this, "gstr3", 420, 248, 304, 122);

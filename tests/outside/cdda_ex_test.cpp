@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -285,6 +289,44 @@ TEST_F(Images, EveryEntryIsHarmlessInAnyOrder) {
     _cdda_get_function(&d);
     reinterpret_cast<CddaEntry>(d.Words[1 + 9])(nullptr);
     _cdda_get_function(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Reading a generated 10-minute image through the stand-in, as a rip does (chunks appended to a
+// file), against `cd-paranoia -c` reading the same image with the same checking. Run by hand:
+// sv_outside_tests --gtest_also_run_disabled_tests --gtest_filter='*CddaBench*'
+TEST_F(Images, DISABLED_CddaBench) {
+    const int sectors = 10 * 60 * 75;
+    const auto cue = WriteCdImage(dir_.Path(""), "ten", {AudioTrack(sectors, Pcm::Tone, 7)});
+    // The best of three runs each, so that other work on the machine counts less.
+    double ours = 1e9, ref = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        Reader r;
+        Open(r, cue);
+        const auto start = std::chrono::steady_clock::now();
+        r.Prepare(0);
+        std::ofstream out(dir_.Path("ours.raw"), std::ios::binary);
+        do {
+            r.ReadChunk();
+            out.write(reinterpret_cast<const char*>(r.ctx.Buffer), r.ctx.BufferBytes);
+        } while (r.ctx.Status == 0);
+        out.close();
+        ours = std::min(ours, Seconds(start));
+        ASSERT_GT(r.ctx.Status, 0);
+
+        const auto refStart = std::chrono::steady_clock::now();
+        Shell("cd-paranoia -q -c -r -d " + dir_.Quoted("ten.cue") + " 1 " + dir_.Quoted("ref.raw"));
+        ref = std::min(ref, Seconds(refStart));
+    }
+    EXPECT_TRUE(ReadAll(dir_.Path("ours.raw")) == ReadAll(dir_.Path("ref.raw")));
+    std::printf("stand-in %.2f s, cd-paranoia -c %.2f s, ratio %.2f\n", ours, ref, ours / ref);
 }
 
 } // namespace
