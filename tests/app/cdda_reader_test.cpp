@@ -100,19 +100,11 @@ TEST_F(CddaBinding, SecondLoadReplacesTheFirst) {
 }
 
 TEST_F(CddaBinding, StatusTexts) {
-    const std::pair<int32_t, std::string> cases[] = {
-        {-201, "ASPIの初期化に失敗しました for Windows9x"},
-        {-200, "SPITの初期化に失敗しました for WindowsNT"},
-        {-160, "デバイスを接続するアダプタに異常が発生しました"},
-        {-150, "CD/DVDデバイスが存在しません"},
-        {-140, "CD-ROM Device - Over number.\n"},
-        {-130, "CDが挿入されていません"},
-        {-120, "CDにオーディオトラックが存在しません"},
-        {-199, "エラーコードが見つかりません"},
-        {-1, "エラーコードが見つかりません"},
-        {CDDA_EX_ERR_READ, "エラーコードが見つかりません"},
-    };
-    for (const auto& [status, text] : cases) EXPECT_EQ(CddaStatusText(status), text) << status;
+    EXPECT_EQ(CddaStatusText(-140), "CD-ROM Device - Over number.\n");
+    EXPECT_EQ(CddaStatusText(-150), "CD/DVDデバイスが存在しません");
+    // Codes outside the table, also the stand-in's own.
+    for (int32_t status : {-199, -1, -202, int32_t{CDDA_EX_ERR_READ}})
+        EXPECT_EQ(CddaStatusText(status), "エラーコードが見つかりません") << status;
 }
 
 TEST_F(CddaBinding, NegativeStatusIsLoggedAndShownOnce) {
