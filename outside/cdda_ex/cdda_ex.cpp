@@ -68,10 +68,14 @@ struct Reader {
         if (drive) cdio_cddap_close_no_free_cdio(drive);
         drive = nullptr;
     }
-    void Close() {
+    // The drive is let go; what was read of its disc stays known.
+    void CloseDevice() {
         CloseParanoia();
         if (cdio) cdio_destroy(cdio);
         cdio = nullptr;
+    }
+    void Close() {
+        CloseDevice();
         tracks.clear();
         leadOut = 0;
         lastSession = 0;
@@ -374,7 +378,7 @@ void ReaderReadToc(CddaContext* c) {
         c->Buffer = nullptr;
         c->BufferBytes = 0;
         const int32_t status = OpenDisc(r);
-        if (!r.cdio) return status;
+        if (r.tracks.empty()) return status;
         c->TrackCount = static_cast<int32_t>(r.tracks.size());
         for (std::size_t i = 0; i < r.tracks.size(); ++i) {
             c->TrackType[i] = r.tracks[i].audio ? CDDA_EX_TRACK_AUDIO : CDDA_EX_TRACK_DATA;
@@ -382,6 +386,8 @@ void ReaderReadToc(CddaContext* c) {
         }
         c->TrackStart[r.tracks.size()] = r.leadOut;
         c->MultiSession = r.lastSession > 0 ? 1 : 0;
+        // Not held open between a listing and a rip: the user may take the disc out meanwhile.
+        r.CloseDevice();
         return status;
     });
 }
