@@ -1,38 +1,548 @@
 #include "app/cd_wav_form.h"
 
+#include "app/form_style.h"
 #include "app/modes.h"
+#include "app/program_paths.h"
+#include "controls/flat_combo.h"
+#include "controls/grad_box.h"
 #include "controls/vorsa_button.h"
+#include "framework/comctrls.h"
+#include "framework/dialogs.h"
+#include "framework/extctrls.h"
+#include "framework/ini_file.h"
+#include "framework/media_player.h"
+#include "framework/menus.h"
 #include "framework/stdctrls.h"
+#include "platform/settings_keys.h"
+
+#include <cstdio>
+#include <map>
 
 namespace sv::app {
 
-TFmCD_WAV::TFmCD_WAV(TComponent* owner) : TModeForm(owner, kFmCD_WAV) {
+namespace {
+
+constexpr std::string_view kCdWavTag = "[CD_WAV]";
+constexpr std::string_view kCdMp3Tag = "[CD_MP3]";
+constexpr std::string_view kCdCdTag = "[CD_CD]";
+
+constexpr std::size_t kPairingChars = 13;
+
+struct ModeTexts {
+    const char* lstr1;
+    const char* lstr3;
+    const char* lstr4;
+    const char* lstr5;
+    const char* gstr2;
+    const char* gstr3;
+};
+
+constexpr const char* kNamingNote =
+    "※ 別々にファイル名を指定する場合は、左側のCDデ　　ータ内をダブルクリックして名前を指定して"
+    "下さい。　　尚、全曲に名前を指定して下さい。";
+constexpr const char* kDeleteNote = "２．必要のない曲を削除することが出来ます。";
+
+constexpr ModeTexts kCdWavTexts{"CD→WAV　　・・・CD内の曲データを取り込み、WAVに変換します。",
+                                kDeleteNote,
+                                "３．保存先",
+                                kNamingNote,
+                                "４．WAV変換後のファイル名",
+                                "５．WAV変換開始"};
+constexpr ModeTexts kCdMp3Texts{"CD→MP3　　・・・CD内の曲データを取り込み、MP3に変換します。",
+                                kDeleteNote,
+                                "３．保存先",
+                                kNamingNote,
+                                "４．MP3変換後のファイル名",
+                                "５．MP3変換開始"};
+constexpr ModeTexts kCdCdTexts{
+    "CD→CD　　・・・CD内の曲データをバックアップします。曲順の変更が可能です。",
+    "２．曲順の変更及び削除が可能です。",
+    "",
+    "",
+    "",
+    "４．書込み開始"};
+
+constexpr const char* kSpeedItems[] = {"等倍速", "2倍速",  "4倍速",  "6倍速",  "8倍速",
+                                       "12倍速", "16倍速", "20倍速", "24倍速", "32倍速",
+                                       "40倍速", "48倍速", "52倍速", "最高速"};
+
+std::string Format(const char* format, auto... values) {
+    char text[256];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+} // namespace
+
+bool TrackPairs(const std::string& item, const std::string& listText) {
+    return !item.empty() && !listText.empty() &&
+           item.substr(0, kPairingChars) == listText.substr(0, kPairingChars);
+}
+
+std::string TrackListText(int trackNo, int seconds) {
+    return Format("Audio track%02d    < %02d:%02d > %dsec", trackNo, seconds / 60,
+                  seconds - 60 * (seconds / 60), seconds);
+}
+
+TFmCD_WAV::TFmCD_WAV(TComponent* owner)
+    : TModeForm(owner, kFmCD_WAV), media_play(std::make_unique<TMediaPlayer>()) {
     BeginLoading();
     OnShow = [this](TObject* sender) { FormShow(sender); };
-
-    lst_cd = new TListBox(this);
-    lst_cd->SetName("lst_cd");
-    lst_cd->SetParent(this);
-    lst_cd->SetBounds(40, 64, 520, 200);
-    lst_cd->SetMultiSelect(true);
-
-    btn_teisi = new TVorsaButton(this);
-    btn_teisi->SetName("btn_teisi");
-    btn_teisi->SetParent(this);
-    btn_teisi->SetBounds(640, 120, 75, 25);
-    btn_teisi->SetCaption("停止");
-    btn_teisi->SetTag(2);
-    btn_teisi->SetColor(0x00CBECB5);
-    btn_teisi->SetEnabled(false);
+    CreateControls();
     EndLoading();
+    FormCreate(this);
 }
 
 TFmCD_WAV::~TFmCD_WAV() {
     BeginDestruction();
 }
 
+void TFmCD_WAV::CreateControls() {
+    auto make = [this]<class T>(T* control, TWinControl* parent, const char* name, int left,
+                                int top, int width, int height) {
+        control->SetName(name);
+        control->SetParent(parent);
+        control->SetBounds(left, top, width, height);
+        return control;
+    };
+    auto label = [&](TWinControl* parent, const char* name, const char* caption, int left,
+                     int top) {
+        TLabel* l = make(new TLabel(this), parent, name, left, top, 60, 12);
+        l->SetCaption(caption);
+        return l;
+    };
+    auto button = [&](TWinControl* parent, const char* name, const char* caption, int left, int top,
+                      int width, int height, TNotifyEvent click) {
+        TVorsaButton* b = make(new TVorsaButton(this), parent, name, left, top, width, height);
+        b->SetCaption(caption);
+        b->SetColor(kPushButtonColor);
+        b->OnClick = std::move(click);
+        b->OnMouseEnter = [this](TObject* sender) { Btn_Ent(sender); };
+        b->OnMouseLeave = [this](TObject* sender) { Btn_Lve(sender); };
+        return b;
+    };
+
+    Panel1 = make(new TPanel(this), this, "Panel1", 0, 0, 732, 25);
+    Panel1->SetAlign(alTop);
+    Panel1->SetCaption("");
+    GradBox1 = make(new TGradBox(this), Panel1, "GradBox1", 0, 0, 732, 25);
+    GradBox1->SetAlign(alClient);
+    GradBox1->SetStartColor(clBlack);
+    GradBox1->SetEndColor(clWhite);
+    GradBox1->SetGradStep(128);
+    GradBox1->SetDirection(gdHorizontal);
+    lstr1 = label(Panel1, "lstr1", "", 8, 6);
+    lstr1->Font()->SetColor(clAqua);
+    lstr1->Font()->SetHeight(-13);
+    lstr1->SetTransparent(true);
+
+    gstr1 = make(new TGroupBox(this), this, "gstr1", 8, 32, 404, 338);
+    gstr1->SetCaption("CDデータ");
+    lstr2 = label(gstr1, "lstr2", "１．ドライブ", 12, 18);
+    cmb_drive = make(new TComboBox(this), gstr1, "cmb_drive", 12, 34, 297, 20);
+    cmb_drive->SetStyle(csDropDownList);
+    cmb_drive->OnChange = [this](TObject* sender) { cmb_driveChange(sender); };
+    btn_reload = button(gstr1, "btn_reload", "再読込", 318, 32, 76, 25,
+                        [this](TObject* sender) { cmb_driveChange(sender); });
+    lstr3 = label(gstr1, "lstr3", "", 12, 64);
+    lst_cd = make(new TListBox(this), gstr1, "lst_cd", 8, 82, 297, 244);
+    lst_cd->SetStyle(lbOwnerDrawFixed);
+    lst_cd->SetItemHeight(14);
+    lst_cd->SetMultiSelect(true);
+    lst_cd->OnDblClick = [this](TObject* sender) { lst_cdDblClick(sender); };
+    lst_cd->OnDrawItem = [this](TWinControl* c, int index, TRect rect, TOwnerDrawState state) {
+        lst_cdDrawItem(c, index, rect, state);
+    };
+    lst_cd->OnKeyDown = [this](TObject* sender, int& key, TShiftState shift) {
+        lst_cdKeyDown(sender, key, shift);
+    };
+    auto move = [this](TObject* sender) { btn_ueClick(sender); };
+    btn_ue = button(gstr1, "btn_ue", "▲", 4, 82, 18, 120, move);
+    btn_sita = button(gstr1, "btn_sita", "▼", 4, 206, 18, 120, move);
+    btn_del = button(gstr1, "btn_del", "削除", 318, 82, 76, 25,
+                     [this](TObject* sender) { btn_delClick(sender); });
+    auto preview = [this](TObject* sender) { btn_saiseiClick(sender); };
+    btn_saisei = button(gstr1, "btn_saisei", "再生", 318, 136, 76, 25, preview);
+    btn_saisei->SetTag(1);
+    btn_teisi = button(gstr1, "btn_teisi", "停止", 318, 166, 76, 25, preview);
+    btn_teisi->SetTag(2);
+    btn_teisi->SetEnabled(false);
+    pnl_size = make(new TPanel(this), gstr1, "pnl_size", 318, 300, 76, 26);
+    pnl_size->SetColor(clWhite);
+    pnl_size->Font()->SetStyle({fsBold});
+    pnl_size->SetCaption("NN:NN");
+
+    lstr4 = label(this, "lstr4", "３．保存先", 420, 36);
+    edt_save = make(new TFlatReferEdit(this), this, "edt_save", 420, 52, 304, 21);
+    edt_save->SetReadonly(true);
+    edt_save->SetBorderColor(clSilver);
+    edt_save->SetLostFocusAtCancel(false);
+    edt_save->OnClick = [this](TObject* sender) { edt_saveClick(sender); };
+    lbl_speed = label(this, "lbl_speed", "３．書込み速度", 420, 36);
+    cmb_speed = make(new TComboBox(this), this, "cmb_speed", 420, 52, 150, 20);
+    cmb_speed->SetStyle(csDropDownList);
+    for (const char* item : kSpeedItems) cmb_speed->Items()->Add(item);
+
+    gstr2 = make(new TGroupBox(this), this, "gstr2", 420, 80, 304, 160);
+    rdo_base = make(new TRadioButton(this), gstr2, "rdo_base", 12, 20, 90, 18);
+    rdo_base->SetCaption("ベース名");
+    rdo_base->SetChecked(true);
+    rdo_base->OnClick = [this](TObject* sender) { rdo_baseClick(sender); };
+    edt_base = make(new TEdit(this), gstr2, "edt_base", 104, 19, 188, 20);
+    rdo_betu = make(new TRadioButton(this), gstr2, "rdo_betu", 12, 46, 150, 18);
+    rdo_betu->SetCaption("曲別に指定する");
+    Panel2 = make(new TPanel(this), gstr2, "Panel2", 8, 70, 288, 80);
+    Panel2->SetCaption("");
+    lstr5 = label(Panel2, "lstr5", "", 6, 6);
+    lstr5->SetAutoSize(false);
+    lstr5->SetBounds(6, 6, 278, 68);
+    lstr5->SetWordWrap(true);
+
+    gstr3 = make(new TGroupBox(this), this, "gstr3", 420, 248, 304, 122);
+    btn_execute = button(gstr3, "btn_execute", "実　行", 12, 22, 120, 44, nullptr);
+    SetDesignFont(btn_execute->Font(), -15);
+    lbl_msg = label(gstr3, "lbl_msg", "xxx", 12, 74);
+    lbl_track = label(gstr3, "lbl_track", "トラックXX", 150, 30);
+    prog_main = make(new TProgressBar(this), gstr3, "prog_main", 12, 92, 280, 18);
+    prog_main->SetMin(0);
+    prog_main->SetMax(100);
+    prog_main->SetSmooth(true);
+    for (TControl* c : {static_cast<TControl*>(prog_main), static_cast<TControl*>(lbl_msg),
+                        static_cast<TControl*>(lbl_track)})
+        c->SetVisible(false);
+
+    Pop = new TPopupMenu(this);
+    Pop->SetName("Pop");
+    auto item = [this](const char* name, const char* caption, int tag, bool enabled) {
+        auto* i = new TMenuItem(this);
+        i->SetName(name);
+        i->SetCaption(caption);
+        i->SetTag(tag);
+        i->SetEnabled(enabled);
+        i->OnClick = [this](TObject* sender) { migiclick(sender); };
+        Pop->Items()->Add(i);
+        return i;
+    };
+    pop_saisei = item("pop_saisei", kPlayCaption, 1, true);
+    pop_ichiji = item("pop_ichiji", "一時停止(&R)", 2, false);
+    pop_teisi = item("pop_teisi", "停止(&C)", 3, false);
+    pop_del = item("pop_del", "削除(&D)", 4, true);
+    lst_cd->SetPopupMenu(Pop);
+
+    media_play->SetDeviceType(dtCDAudio);
+}
+
+ModeFrameControls TFmCD_WAV::Frame() {
+    return {this,      lst_cd,    btn_saisei, btn_teisi,  btn_execute, lbl_msg,
+            lbl_track, prog_main, pop_saisei, pop_ichiji, pop_teisi,   media_play.get()};
+}
+
+void TFmCD_WAV::FormCreate(TObject* /*sender*/) {
+    if (LoadCddaReader() == 1)
+        Cdda.ReaderInit(&CddaCtx);
+    else
+        ShowMessage("CDDA_EX.DLLファイルが見つかりません。中止します。");
+}
+
 void TFmCD_WAV::FormShow(TObject* /*sender*/) {
     UpdateModeTag();
+    PrepareForm();
+}
+
+void TFmCD_WAV::PrepareForm() {
+    EndPreviewForShow(Frame());
+    {
+        TIniFile ini(IniPath());
+        if (ModeTag == kCdWavTag) {
+            edt_save->SetText(ini.ReadString(settings::kCdWav, settings::kSaveDir, ""));
+        } else if (ModeTag == kCdMp3Tag) {
+            edt_save->SetText(ini.ReadString(settings::kCdMp3, settings::kSaveDir, ""));
+            CdMp3BitRate =
+                ini.ReadInteger(settings::kCdMp3, settings::kBitRate, settings::kBitRateDefault);
+            CdMp3EncodeType = ini.ReadInteger(settings::kCdMp3, settings::kEncodeType,
+                                              settings::kEncodeTypeDefault);
+        } else if (ModeTag == kCdCdTag) {
+            cmb_speed->SetItemIndex(
+                ini.ReadInteger(settings::kCdCd, settings::kSpeed, settings::kSpeedDefault));
+            CdCdBurnProof =
+                ini.ReadInteger(settings::kCdCd, settings::kBurnProof, settings::kBurnProofDefault);
+            // A hand-over that was prepared and not carried out is forgotten.
+            ini.WriteString(settings::kWork, settings::kWriteDir, "");
+            ini.WriteString(settings::kWork, settings::kDelDir, "");
+            ini.WriteString(settings::kWork, settings::kMode, "");
+        }
+    }
+    ApplyModeTexts();
+    ApplyModeLayout();
+    try {
+        ScanDrives();
+    } catch (...) {
+        ClearTrackTable();
+        lst_cd->Clear();
+    }
+}
+
+void TFmCD_WAV::ApplyModeTexts() {
+    const ModeTexts* texts = ModeTag == kCdWavTag   ? &kCdWavTexts
+                             : ModeTag == kCdMp3Tag ? &kCdMp3Texts
+                             : ModeTag == kCdCdTag  ? &kCdCdTexts
+                                                    : nullptr;
+    if (!texts) return;
+    lstr1->SetCaption(texts->lstr1);
+    lstr2->SetCaption("１．ドライブ");
+    lstr3->SetCaption(texts->lstr3);
+    lstr4->SetCaption(texts->lstr4);
+    lstr5->SetCaption(texts->lstr5);
+    gstr1->SetCaption("CDデータ");
+    gstr2->SetCaption(texts->gstr2);
+    gstr3->SetCaption(texts->gstr3);
+}
+
+void TFmCD_WAV::ApplyModeLayout() {
+    const bool files = ModeTag == kCdWavTag || ModeTag == kCdMp3Tag;
+    const bool disc = ModeTag == kCdCdTag;
+    if (!files && !disc) return;
+    for (TControl* c :
+         std::initializer_list<TControl*>{lstr4, edt_save, gstr2, rdo_base, rdo_betu, edt_base})
+        c->SetVisible(files);
+    for (TControl* c :
+         std::initializer_list<TControl*>{lbl_speed, cmb_speed, btn_ue, btn_sita, pnl_size})
+        c->SetVisible(disc);
+    gstr3->SetTop(files ? 248 : 96);
+    lst_cd->SetLeft(files ? 8 : 24);
+    lst_cd->SetWidth(files ? 297 : 281);
+}
+
+void TFmCD_WAV::ScanDrives() {
+    Cdda.ReaderScanDrives(&CddaCtx);
+    WriteLog(Format("CD-ROM Device Num = %d", CddaCtx.DriveCount));
+    if (CheckCddaStatus(CddaCtx.Status, ModeTag) == 1) {
+        Cdda.ReaderRelease(&CddaCtx);
+        return;
+    }
+    cmb_drive->Items()->Clear();
+    for (int k = 0; k < CddaCtx.DriveCount && k < CDDA_EX_MAX_DRIVES; ++k) {
+        // The name is the library's: never read past its record, even without a zero byte.
+        const std::string name(CddaCtx.DriveName[k],
+                               strnlen(CddaCtx.DriveName[k], CDDA_EX_DRIVE_NAME_SIZE));
+        WriteLog(Format("find_drive%02d %s", k, name.c_str()));
+        cmb_drive->Items()->Add(name);
+    }
+    cmb_drive->SetItemIndex(0);
+    ReadTrackList();
+}
+
+std::vector<std::string> TFmCD_WAV::DriveNames() const {
+    std::vector<std::string> names;
+    for (int k = 0; k < cmb_drive->Items()->Count(); ++k)
+        names.push_back(cmb_drive->Items()->Get(k));
+    return names;
+}
+
+void TFmCD_WAV::ClearTrackTable() {
+    for (TrackRecord& r : TrackTable) r = TrackRecord{};
+}
+
+void TFmCD_WAV::ReadTrackList() {
+    ClearTrackTable();
+    Cdda.ReaderSelectDrive(&CddaCtx, cmb_drive->ItemIndex());
+    Cdda.ReaderReadToc(&CddaCtx);
+    WriteLog("TOC ok");
+    if (CddaCtx.MultiSession != 0) {
+        Cdda.ReaderSessionInfo(&CddaCtx);
+        if (CddaCtx.SessionFirst != CddaCtx.SessionLast) {
+            WriteLog("CD-TYPE = Multi Session");
+            WriteLog(Format("Session %d-%d", CddaCtx.SessionFirst, CddaCtx.SessionLast));
+            WriteLog(Format("Session change track %d", CddaCtx.SessionChangeTrack));
+            WriteLog(Format("Session address %x", CddaCtx.SessionAddress));
+        }
+    }
+    lst_cd->Clear();
+    for (int i = 0; i < CddaCtx.TrackCount && i < kTrackRecords; ++i) {
+        const int64_t bytes =
+            (int64_t{CddaCtx.TrackStart[i + 1]} - CddaCtx.TrackStart[i]) * CDDA_EX_SECTOR_BYTES;
+        const auto seconds = static_cast<int32_t>(bytes / 176400);
+        WriteLog(Format("%08x %02d ", static_cast<unsigned>(CddaCtx.TrackStart[i]), i + 1));
+        if (CddaCtx.TrackType[i] == CDDA_EX_TRACK_AUDIO) {
+            const std::string text = TrackListText(i + 1, seconds);
+            lst_cd->Items()->Add(text);
+            WriteLog(text);
+            TrackTable[i] = TrackRecord{TrackRecord::Listed, i + 1, seconds, "", "", text};
+        }
+        if (seconds < 0) {
+            ClearTrackTable();
+            lst_cd->Clear();
+            return;
+        }
+    }
+    ShowTotalTime();
+}
+
+void TFmCD_WAV::ShowTotalTime() {
+    unsigned total = 0;
+    for (const TrackRecord& r : TrackTable)
+        if (r.State == TrackRecord::Listed) total += static_cast<unsigned>(r.Seconds);
+    pnl_size->SetCaption(TotalTimeCaption(total, lst_cd->Count()));
+}
+
+void TFmCD_WAV::cmb_driveChange(TObject* /*sender*/) {
+    ReadTrackList();
+}
+
+TrackRecord* TFmCD_WAV::RecordOfItem(int index) {
+    // No item at the caret while the list has items counts as no item.
+    if (index < 0 || index >= lst_cd->Count()) return nullptr;
+    const std::string item = lst_cd->Items()->Get(index);
+    for (TrackRecord& r : TrackTable)
+        if (TrackPairs(item, r.ListText)) return &r;
+    return nullptr;
+}
+
+void TFmCD_WAV::lst_cdDblClick(TObject* /*sender*/) {
+    const int index = lst_cd->ItemIndex();
+    if (TrackRecord* r = RecordOfItem(index)) {
+        std::string name = r->FileName;
+        if (InputQuery(r->ListText, "ファイル名", name)) r->FileName = name;
+        lst_cd->Items()->Put(index, r->FileName.empty() ? r->ListText
+                                                        : r->ListText + "   [" + r->FileName + "]");
+    }
+    rdo_betu->SetChecked(true);
+}
+
+void TFmCD_WAV::lst_cdDrawItem(TWinControl* /*control*/, int index, TRect rect,
+                               TOwnerDrawState state) {
+    DrawModeListRow(lst_cd, index, rect, state, kCdWavRowColor);
+}
+
+void TFmCD_WAV::lst_cdKeyDown(TObject* /*sender*/, int& key, TShiftState /*shift*/) {
+    if (key == VK_DELETE) btn_delClick(this);
+}
+
+void TFmCD_WAV::btn_delClick(TObject* /*sender*/) {
+    DeleteSelectedItems(lst_cd);
+    for (TrackRecord& r : TrackTable) {
+        r.State = TrackRecord::Removed;
+        for (int i = 0; i < lst_cd->Count(); ++i) {
+            if (TrackPairs(lst_cd->Items()->Get(i), r.ListText)) {
+                r.State = TrackRecord::Listed;
+                break;
+            }
+        }
+    }
+    ShowTotalTime();
+}
+
+void TFmCD_WAV::btn_ueClick(TObject* sender) {
+    auto* control = dynamic_cast<TControl*>(sender);
+    if (!control) return;
+    const int count = lst_cd->Count();
+    if (control->Caption() == "▲") {
+        for (int i = 1; i < count; ++i) {
+            if (!lst_cd->Selected(i)) continue;
+            lst_cd->Items()->Exchange(i - 1, i);
+            lst_cd->SetSelected(i - 1, true);
+        }
+    } else if (control->Caption() == "▼") {
+        for (int i = count - 2; i >= 0; --i) {
+            if (!lst_cd->Selected(i)) continue;
+            lst_cd->Items()->Exchange(i, i + 1);
+            lst_cd->SetSelected(i + 1, true);
+        }
+    }
+}
+
+void TFmCD_WAV::rdo_baseClick(TObject* /*sender*/) {
+    edt_base->SetFocus();
+}
+
+void TFmCD_WAV::edt_saveClick(TObject* /*sender*/) {
+    std::string folder;
+    if (!SelectDirectory("ディレクトリ選択", "", folder)) return;
+    edt_save->SetText(folder + "/");
+}
+
+void TFmCD_WAV::PlayTrack() {
+    // No item at the caret is no item, as an empty list is.
+    if (lst_cd->Count() == 0 || lst_cd->ItemIndex() < 0) {
+        ShowMessage("サウンドデータが選択されていません");
+        return;
+    }
+    if (btn_teisi->Enabled()) {
+        media_play->Stop();
+        media_play->Close();
+    }
+    try {
+        media_play->SetDeviceType(dtCDAudio);
+        media_play->SetFileName(cmb_drive->Text());
+        media_play->Open();
+        if (const TrackRecord* r = RecordOfItem(lst_cd->ItemIndex()))
+            media_play->SetStartPos(media_play->TrackPosition(r->TrackNo));
+        media_play->Play();
+    } catch (...) {
+        PreviewStop(Frame());
+        throw;
+    }
+    btn_teisi->SetEnabled(true);
+    pop_ichiji->SetEnabled(true);
+    pop_teisi->SetEnabled(true);
+}
+
+void TFmCD_WAV::btn_saiseiClick(TObject* sender) {
+    auto* component = dynamic_cast<TComponent*>(sender);
+    const auto tag = component ? component->Tag() : 0;
+    if (tag == 1)
+        PlayTrack();
+    else if (tag == 2)
+        PreviewStop(Frame());
+    else
+        media_play->Close();
+}
+
+void TFmCD_WAV::migiclick(TObject* sender) {
+    auto* item = dynamic_cast<TComponent*>(sender);
+    switch (item ? item->Tag() : 0) {
+    case 1:
+        if (pop_saisei->Caption() == kPlayCaption)
+            PlayTrack();
+        else
+            PreviewPlayOrResume(Frame());
+        break;
+    case 2:
+        PreviewPause(Frame());
+        break;
+    case 3:
+        PreviewStop(Frame());
+        break;
+    case 4:
+        btn_delClick(lst_cd);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFmCD_WAV::AssignTrackNames() {
+    for (TrackRecord& r : TrackTable) {
+        if (r.State != TrackRecord::Listed) continue;
+        if (ModeTag == kCdCdTag)
+            r.FileName = Format("Audiotrack%02d", r.TrackNo);
+        else if ((ModeTag == kCdWavTag || ModeTag == kCdMp3Tag) && rdo_base->Checked())
+            r.FileName = edt_base->Text() + "_" + Format("%02d", r.TrackNo);
+    }
+}
+
+bool TFmCD_WAV::CheckTrackNames() {
+    // Two tracks of one name would be written into one file, the second over the first.
+    std::map<std::string, int32_t> first;
+    for (const TrackRecord& r : TrackTable) {
+        if (r.State != TrackRecord::Listed) continue;
+        const auto [at, added] = first.emplace(r.FileName, r.TrackNo);
+        if (added) continue;
+        ShowMessage(Format("トラック%02dとトラック%02dのファイル名", at->second, r.TrackNo) + "「" +
+                    r.FileName + "」が同じです。別々の名前を指定して下さい。");
+        return false;
+    }
+    return true;
 }
 
 } // namespace sv::app

@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/cd_wav_form.h"
+#include "app/cdda_reader.h"
 #include "app/form_style.h"
 #include "app/forms.h"
 #include "app/mode_forms.h"
@@ -15,6 +16,7 @@
 #include "framework/dialogs.h"
 #include "framework/extctrls.h"
 #include "framework/ini_file.h"
+#include "framework/media_player.h"
 #include "framework/menus.h"
 #include "framework/stdctrls.h"
 #include "framework/strings.h"
@@ -106,6 +108,10 @@ TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
 
     CreateMenu();
     SetMenu(MainMenu);
+    heldDeviceTimer_ = new TTimer(this);
+    heldDeviceTimer_->SetEnabled(false);
+    heldDeviceTimer_->SetInterval(250);
+    heldDeviceTimer_->OnTimer = [this](TObject*) { ApplyHeldDeviceChanges(); };
     EndLoading();
 }
 
@@ -239,6 +245,14 @@ void TFmMain::Main_Lve(TObject* sender, TShiftState, int, int) {
 }
 
 void TFmMain::FormClose(TObject* /*sender*/, TCloseAction& /*action*/) {
+    if (FmCD_WAV) {
+        if (FmCD_WAV->media_play->DeviceID() != 0) {
+            FmCD_WAV->media_play->Stop();
+            FmCD_WAV->media_play->Close();
+        }
+        Cdda.ReaderRelease(&FmCD_WAV->CddaCtx);
+    }
+    UnloadCddaReader();
     TIniFile ini(IniPath());
     ini.WriteInteger(settings::kMain, settings::kLeft, Left());
     ini.WriteInteger(settings::kMain, settings::kTop, Top());
@@ -246,11 +260,34 @@ void TFmMain::FormClose(TObject* /*sender*/, TCloseAction& /*action*/) {
 
 void TFmMain::WMDeviceChange(TMessage& message) {
     if (!FmCD_WAV) return;
+    if (message.WParam != DBT_DEVICEARRIVAL && message.WParam != DBT_DEVICEREMOVECOMPLETE) return;
+    // A job reads the track table and the list between its steps: a change of drives waits
+    // until the job is over.
+    if (TModeForm::JobRunning()) {
+        if (heldDeviceChanges_.empty() || heldDeviceChanges_.back() != message.WParam)
+            heldDeviceChanges_.push_back(message.WParam);
+        heldDeviceTimer_->SetEnabled(true);
+        return;
+    }
     if (message.WParam == DBT_DEVICEARRIVAL) {
         FmCD_WAV->FormShow(FmCD_WAV);
-    } else if (message.WParam == DBT_DEVICEREMOVECOMPLETE) {
-        if (FmCD_WAV->btn_teisi->Enabled()) FmCD_WAV->btn_teisi->SetEnabled(false);
+    } else {
+        if (FmCD_WAV->btn_teisi->Enabled()) {
+            FmCD_WAV->media_play->Close();
+            FmCD_WAV->btn_teisi->SetEnabled(false);
+        }
         FmCD_WAV->lst_cd->Clear();
+    }
+}
+
+void TFmMain::ApplyHeldDeviceChanges() {
+    if (TModeForm::JobRunning()) return;
+    heldDeviceTimer_->SetEnabled(false);
+    const std::vector<std::intptr_t> held = std::move(heldDeviceChanges_);
+    heldDeviceChanges_.clear();
+    for (const std::intptr_t change : held) {
+        TMessage message{WM_DEVICECHANGE, change, 0, 0};
+        WMDeviceChange(message);
     }
 }
 

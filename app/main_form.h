@@ -4,6 +4,7 @@
 #include "framework/forms.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ class TFormPanel;
 class TStatusBar;
 class TMainMenu;
 class TMenuItem;
+class TTimer;
 } // namespace sv
 
 namespace sv::app {
@@ -68,12 +70,17 @@ public:
     void Main_Ent(TObject* sender, TShiftState shift, int x, int y);
     void Main_Lve(TObject* sender, TShiftState shift, int x, int y);
     void WMDeviceChange(TMessage& message);
+    // Device changes that came while a job ran, applied once it is over.
+    void ApplyHeldDeviceChanges();
 
 protected:
     void Dispatch(TMessage& message) override;
 
 private:
     void CreateMenu();
+
+    std::vector<std::intptr_t> heldDeviceChanges_;
+    TTimer* heldDeviceTimer_ = nullptr;
 };
 
 // The entries of a MENU ITEMS value: comma text, where a comma that ends the text stands for

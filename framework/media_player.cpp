@@ -1,23 +1,53 @@
 #include "framework/media_player.h"
 
+#include <QAudioFormat>
 #include <QAudioOutput>
+#include <QAudioSink>
+#include <QIODevice>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QUrl>
 
+#include <cdio/cdio.h>
 #include <mpg123.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <vector>
 
 namespace sv {
 
 namespace {
 
-// Qt Multimedia behind the output seam; its signals only record state, so nothing throws
-// through the event loop.
+// A PCM stream as Qt's audio sink pulls it.
+class PcmDevice : public QIODevice {
+public:
+    explicit PcmDevice(std::unique_ptr<TPcmSource> source) : source_(std::move(source)) {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    bool Ended() const { return ended_; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        if (ended_ || maxSize <= 0) return 0;
+        const int64_t n = source_->Read(reinterpret_cast<uint8_t*>(data), maxSize);
+        if (n <= 0) ended_ = true;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    std::unique_ptr<TPcmSource> source_;
+    bool ended_ = false;
+};
+
+// Qt Multimedia behind the output seam: files through a media player, CD audio through an audio
+// sink; the signals only record state, so nothing throws through the event loop.
 class QtMediaOutput : public TMediaOutput {
 public:
     QtMediaOutput() {
@@ -30,30 +60,132 @@ public:
                              if (status == QMediaPlayer::EndOfMedia) atEnd_ = true;
                          });
     }
+    ~QtMediaOutput() override { UnloadPcm(); }
     void Load(const std::string& path) override {
+        UnloadPcm();
         error_.clear();
         atEnd_ = false;
         player_.setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
     }
+    void LoadPcm(std::unique_ptr<TPcmSource> source) override {
+        Unload();
+        error_.clear();
+        atEnd_ = false;
+        QAudioFormat format;
+        format.setSampleRate(44100);
+        format.setChannelCount(2);
+        format.setSampleFormat(QAudioFormat::Int16);
+        device_ = std::make_unique<PcmDevice>(std::move(source));
+        sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
+        QObject::connect(sink_.get(), &QAudioSink::stateChanged, [this](QAudio::State state) {
+            if (!sink_) return;
+            if (state == QAudio::IdleState && device_->Ended()) atEnd_ = true;
+            if (state == QAudio::StoppedState && sink_->error() != QAudio::NoError &&
+                sink_->error() != QAudio::UnderrunError)
+                error_ = "audio output error " + std::to_string(sink_->error());
+        });
+        started_ = false;
+    }
     void Play() override {
         atEnd_ = false;
-        player_.play();
+        if (!sink_) {
+            player_.play();
+        } else if (!started_) {
+            started_ = true;
+            sink_->start(device_.get());
+        } else {
+            sink_->resume();
+        }
     }
-    void Pause() override { player_.pause(); }
-    void Seek(int64_t milliseconds) override { player_.setPosition(milliseconds); }
+    void Pause() override {
+        if (sink_)
+            sink_->suspend();
+        else
+            player_.pause();
+    }
+    void Seek(int64_t milliseconds) override {
+        if (!sink_) player_.setPosition(milliseconds);
+    }
     void Unload() override {
+        UnloadPcm();
         player_.stop();
         player_.setSource(QUrl());
     }
-    int64_t PositionMs() const override { return player_.position(); }
+    int64_t PositionMs() const override {
+        return sink_ ? sink_->processedUSecs() / 1000 : player_.position();
+    }
     bool AtEnd() const override { return atEnd_; }
     std::string Error() const override { return error_; }
 
 private:
+    void UnloadPcm() {
+        if (!sink_) return;
+        sink_->disconnect();
+        sink_->stop();
+        sink_.reset();
+        device_.reset();
+    }
+
     QMediaPlayer player_;
     QAudioOutput audio_;
+    std::unique_ptr<PcmDevice> device_;
+    std::unique_ptr<QAudioSink> sink_;
+    bool started_ = false;
     std::string error_;
     bool atEnd_ = false;
+};
+
+constexpr int kCdSectorBytes = 2352;
+constexpr int kCdSectorsPerSecond = 75;
+
+int64_t SectorToMs(int64_t sector) {
+    return sector * 1000 / kCdSectorsPerSecond;
+}
+// The inverse of SectorToMs for the positions it gives.
+int64_t MsToSector(int64_t milliseconds) {
+    return (milliseconds * kCdSectorsPerSecond + 999) / 1000;
+}
+
+// The drive a CD-DA reader name stands for: "(N:0:0)" is /dev/srN, "(I:0:0)" the first image of
+// CDDA_EX_IMAGES whose file name the name begins with (the reader cuts long names); any other
+// text is taken as a path.
+std::string CdDevicePath(const std::string& name) {
+    const auto open = name.rfind(" (");
+    if (open == std::string::npos || !name.ends_with(":0:0)")) return name;
+    const std::string address = name.substr(open + 2, name.size() - open - 2 - 5);
+    const std::string front = name.substr(0, open);
+    if (address == "I") {
+        const char* images = std::getenv("CDDA_EX_IMAGES");
+        std::string list = images ? images : "";
+        std::size_t start = 0;
+        while (start < list.size()) {
+            std::size_t end = list.find(':', start);
+            if (end == std::string::npos) end = list.size();
+            const std::string path = list.substr(start, end - start);
+            if (!path.empty() && std::filesystem::path(path).filename().string().starts_with(front))
+                return path;
+            start = end + 1;
+        }
+        return {};
+    }
+    if (address.empty() || address.find_first_not_of("0123456789") != std::string::npos)
+        return name;
+    return "/dev/sr" + address;
+}
+
+// Reads a run of audio sectors straight from the disc.
+class CdSectorSource : public TPcmSource {
+public:
+    CdSectorSource(std::shared_ptr<TMediaPlayer::CdDisc> disc, lsn_t first, lsn_t end)
+        : disc_(std::move(disc)), next_(first), end_(end) {}
+    int64_t Read(uint8_t* buffer, int64_t bytes) override;
+
+private:
+    std::shared_ptr<TMediaPlayer::CdDisc> disc_;
+    lsn_t next_;
+    lsn_t end_;
+    std::vector<uint8_t> pending_;
+    std::size_t taken_ = 0;
 };
 
 TMediaOutputFactory& OutputFactory() {
@@ -148,14 +280,88 @@ TMediaPlayer::Media ReadMedia(const std::string& path, TMPDeviceTypes type) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) throw Exception(path + " が見つかりません");
     if (!std::filesystem::is_regular_file(path, error)) throw Exception(path + " を開けません");
-    // CD tracks come through a source of their own (table of contents and sector reads).
-    if (type == dtCDAudio) throw Exception("CD のトラックは再生できません");
     std::optional<TMediaPlayer::Media> media;
     const bool riff = StartsAsRiff(path);
     if (type == dtAutoSelect || type == dtWaveAudio) media = riff ? ReadWave(path) : std::nullopt;
     if (!media && !riff && (type == dtAutoSelect || type == dtMPEGAudio)) media = ReadMpeg(path);
     if (!media) throw Exception(path + " は再生できない形式です");
     return *media;
+}
+
+} // namespace
+
+struct TMediaPlayer::CdDisc {
+    struct Track {
+        lsn_t start = 0;
+        bool audio = false;
+    };
+    CdIo_t* cdio = nullptr;
+    int firstTrack = 1;
+    std::vector<Track> tracks;
+    lsn_t leadOut = 0;
+
+    ~CdDisc() {
+        if (cdio) cdio_destroy(cdio);
+    }
+    // The sector after the run of audio tracks that holds `sector`; the start of the next audio
+    // track when `sector` lies in a data track (then `sector` moves there).
+    lsn_t RunEnd(lsn_t& sector) const {
+        std::size_t i = 0;
+        while (i + 1 < tracks.size() && tracks[i + 1].start <= sector) ++i;
+        while (i < tracks.size() && !tracks[i].audio) ++i;
+        if (i == tracks.size()) return sector;
+        sector = std::max(sector, tracks[i].start);
+        while (i < tracks.size() && tracks[i].audio) ++i;
+        return i < tracks.size() ? tracks[i].start : leadOut;
+    }
+};
+
+namespace {
+
+int64_t CdSectorSource::Read(uint8_t* buffer, int64_t bytes) {
+    int64_t given = 0;
+    while (given < bytes) {
+        if (taken_ == pending_.size()) {
+            if (next_ >= end_) break;
+            const lsn_t count = std::min<lsn_t>(end_ - next_, 8);
+            pending_.resize(static_cast<std::size_t>(count) * kCdSectorBytes);
+            if (cdio_read_audio_sectors(disc_->cdio, pending_.data(), next_, count) !=
+                DRIVER_OP_SUCCESS) {
+                next_ = end_;
+                pending_.clear();
+                taken_ = 0;
+                break;
+            }
+            next_ += count;
+            taken_ = 0;
+        }
+        const auto n = std::min<int64_t>(bytes - given, pending_.size() - taken_);
+        std::memcpy(buffer + given, pending_.data() + taken_, static_cast<std::size_t>(n));
+        taken_ += static_cast<std::size_t>(n);
+        given += n;
+    }
+    return given;
+}
+
+std::shared_ptr<TMediaPlayer::CdDisc> OpenCd(const std::string& name) {
+    if (name.empty()) throw Exception("CDドライブが指定されていません");
+    const std::string path = CdDevicePath(name);
+    auto disc = std::make_shared<TMediaPlayer::CdDisc>();
+    if (!path.empty()) disc->cdio = cdio_open(path.c_str(), DRIVER_UNKNOWN);
+    if (!disc->cdio) throw Exception(name + " のCDを開けません");
+    const track_t first = cdio_get_first_track_num(disc->cdio);
+    const track_t count = cdio_get_num_tracks(disc->cdio);
+    disc->leadOut = cdio_get_track_lsn(disc->cdio, CDIO_CDROM_LEADOUT_TRACK);
+    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0 ||
+        disc->leadOut == CDIO_INVALID_LSN)
+        throw Exception(name + " のCDを読めません");
+    disc->firstTrack = first;
+    for (track_t i = 0; i < count; ++i) {
+        const auto track = static_cast<track_t>(first + i);
+        disc->tracks.push_back({cdio_get_track_lsn(disc->cdio, track),
+                                cdio_get_track_format(disc->cdio, track) == TRACK_FORMAT_AUDIO});
+    }
+    return disc;
 }
 
 } // namespace
@@ -174,7 +380,12 @@ TMediaPlayer::~TMediaPlayer() {
 
 void TMediaPlayer::Open() {
     Close();
-    media_ = ReadMedia(fileName_, deviceType_);
+    if (deviceType_ == dtCDAudio) {
+        disc_ = OpenCd(fileName_);
+        media_ = Media{dtCDAudio, 44100, 2, 4, int64_t{disc_->leadOut} * kCdSectorBytes / 4};
+    } else {
+        media_ = ReadMedia(fileName_, deviceType_);
+    }
     static unsigned lastDeviceId = 0;
     deviceId_ = ++lastDeviceId == 0 ? ++lastDeviceId : lastDeviceId;
     mode_ = mpStopped;
@@ -187,10 +398,17 @@ void TMediaPlayer::Close() {
     deviceId_ = 0;
     mode_ = mpNotReady;
     media_ = Media{};
+    disc_.reset();
+    baseMs_ = 0;
+    startMs_.reset();
 }
 
 void TMediaPlayer::Play() {
     if (!deviceId_) return;
+    if (disc_) {
+        PlayCd();
+        return;
+    }
     // The output is made and loaded on the first Play: opening files only for their lengths
     // touches no audio device.
     if (!loaded_) {
@@ -203,6 +421,38 @@ void TMediaPlayer::Play() {
     if (output_->AtEnd()) output_->Seek(0);
     output_->Play();
     mode_ = mpPlaying;
+}
+
+void TMediaPlayer::PlayCd() {
+    // A stream is made afresh from where the play starts: the position asked for, else where
+    // the last one stopped, else (played to the end) where it began.
+    int64_t startMs = baseMs_;
+    if (startMs_)
+        startMs = *startMs_;
+    else if (loaded_ && !output_->AtEnd())
+        startMs = baseMs_ + output_->PositionMs();
+    startMs_.reset();
+    lsn_t first = static_cast<lsn_t>(MsToSector(startMs));
+    const lsn_t end = disc_->RunEnd(first);
+    if (!output_) output_ = MakeOutput();
+    output_->LoadPcm(std::make_unique<CdSectorSource>(disc_, first, end));
+    loaded_ = true;
+    baseMs_ = SectorToMs(first);
+    if (const std::string error = output_->Error(); !error.empty())
+        throw Exception(fileName_ + " を再生できません (" + error + ")");
+    output_->Play();
+    mode_ = mpPlaying;
+}
+
+int64_t TMediaPlayer::TrackPosition(int track) const {
+    const int index = disc_ ? track - disc_->firstTrack : -1;
+    if (index < 0 || index >= static_cast<int>(disc_->tracks.size()))
+        throw Exception("トラック " + std::to_string(track) + " がありません");
+    return FromMilliseconds(SectorToMs(disc_->tracks[index].start));
+}
+
+void TMediaPlayer::SetStartPos(int64_t position) {
+    if (deviceId_) startMs_ = ToMilliseconds(position);
 }
 
 void TMediaPlayer::Stop() {
@@ -242,6 +492,19 @@ int64_t TMediaPlayer::FromMilliseconds(int64_t milliseconds) const {
     }
 }
 
+int64_t TMediaPlayer::ToMilliseconds(int64_t position) const {
+    switch (timeFormat_) {
+    case tfMilliseconds:
+        return position;
+    case tfSamples:
+        return position * 1000 / media_.rate;
+    case tfBytes:
+        return position / media_.blockAlign * 1000 / media_.rate;
+    default:
+        throw Exception("この時間形式には対応していません");
+    }
+}
+
 int64_t TMediaPlayer::Length() const {
     if (!deviceId_) return 0;
     switch (timeFormat_) {
@@ -256,7 +519,7 @@ int64_t TMediaPlayer::Length() const {
 
 int64_t TMediaPlayer::Position() const {
     if (!deviceId_) return 0;
-    return FromMilliseconds(loaded_ ? output_->PositionMs() : 0);
+    return FromMilliseconds(loaded_ ? baseMs_ + output_->PositionMs() : baseMs_);
 }
 
 } // namespace sv

@@ -2,6 +2,7 @@
 #pragma once
 #include "framework/media_player.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,7 +11,9 @@ namespace svtest {
 
 // What the outputs made through the factory below did, and what they report back.
 struct MediaOutputLog {
-    std::vector<std::string> calls; // "Load <path>", "Play", "Pause", "Seek <ms>", "Unload"
+    // "Load <path>", "LoadPcm", "Play", "Pause", "Seek <ms>", "Unload"
+    std::vector<std::string> calls;
+    std::vector<uint8_t> pcm; // what the last stream gave, read whole at LoadPcm
     int64_t position = 0;
     bool atEnd = false;
     std::string error;
@@ -20,6 +23,13 @@ class RecordingMediaOutput : public sv::TMediaOutput {
 public:
     explicit RecordingMediaOutput(MediaOutputLog& log) : log_(log) {}
     void Load(const std::string& path) override { log_.calls.push_back("Load " + path); }
+    void LoadPcm(std::unique_ptr<sv::TPcmSource> source) override {
+        log_.calls.push_back("LoadPcm");
+        log_.pcm.clear();
+        uint8_t chunk[5000]; // not a multiple of a sector
+        while (const int64_t n = source->Read(chunk, sizeof chunk))
+            log_.pcm.insert(log_.pcm.end(), chunk, chunk + n);
+    }
     void Play() override {
         log_.atEnd = false;
         log_.calls.push_back("Play");

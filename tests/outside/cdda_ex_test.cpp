@@ -1,0 +1,322 @@
+// The CD-DA reader stand-in on generated disc images: drive names, the table of contents, reads
+// that equal the image's PCM, and harmless calls in every state.
+#include "outside/include/cdda_ex.h"
+#include "tests/outside/audio_files.h"
+#include "tests/outside/cd_images.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern "C" void _cdda_get_function(CddaDescriptor* descriptor);
+
+namespace {
+
+using namespace svtest;
+
+// The library's entries, as a program binds them.
+struct Reader {
+    Reader() {
+        CddaDescriptor d{};
+        _cdda_get_function(&d);
+        version = d.Words[0];
+        for (int i = 0; i < CDDA_EX_ENTRIES; ++i) words[i] = d.Words[1 + i];
+    }
+    void Call(int entry) { reinterpret_cast<CddaEntry>(words[entry])(&ctx); }
+    void Call(int entry, int32_t index) {
+        reinterpret_cast<CddaIndexEntry>(words[entry])(&ctx, index);
+    }
+    void Init() { Call(0); }
+    void Release() { Call(1); }
+    void Scan() { Call(2); }
+    void Select(int32_t index) { Call(3, index); }
+    void EndSession() { Call(4); }
+    void ReadToc() { Call(5); }
+    void SessionInfo() { Call(6); }
+    void Prepare(int32_t index) { Call(7, index); }
+    void Finish() { Call(8); }
+    void ReadChunk() { Call(9); }
+
+    // Reads the prepared track to its end; the status of the last chunk is left in the context.
+    std::vector<uint8_t> ReadTrack(int* chunks = nullptr) {
+        std::vector<uint8_t> bytes;
+        int count = 0;
+        do {
+            ReadChunk();
+            ++count;
+            EXPECT_EQ(ctx.BufferBytes % CDDA_EX_SECTOR_BYTES, 0);
+            if (ctx.BufferBytes > 0)
+                bytes.insert(bytes.end(), ctx.Buffer, ctx.Buffer + ctx.BufferBytes);
+            if (count > 1000000) break;
+        } while (ctx.Status == 0);
+        if (chunks) *chunks = count;
+        return bytes;
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> r;
+        for (int k = 0; k < ctx.DriveCount && k < CDDA_EX_MAX_DRIVES; ++k)
+            r.push_back(ctx.DriveName[k]);
+        return r;
+    }
+    // Index of the drive named exactly `name` (real drives of the machine come first).
+    int IndexOf(const std::string& name) const {
+        const auto names = Names();
+        for (size_t k = 0; k < names.size(); ++k)
+            if (names[k] == name) return static_cast<int>(k);
+        return -1;
+    }
+
+    uintptr_t version = 0;
+    uintptr_t words[CDDA_EX_ENTRIES] = {};
+    CddaContext ctx{};
+};
+
+class Images : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("CDDA_EX_IMAGES")) saved_ = old;
+    }
+    void TearDown() override {
+        if (saved_)
+            setenv("CDDA_EX_IMAGES", saved_->c_str(), 1);
+        else
+            unsetenv("CDDA_EX_IMAGES");
+    }
+    void Use(const std::string& list) { setenv("CDDA_EX_IMAGES", list.c_str(), 1); }
+
+    // A data track of 300 sectors, then noise (3 s), near-silence (2 s + 10 sectors) and a
+    // tone (1 s).
+    std::filesystem::path MixedDisc(const std::string& stem = "disc") {
+        tracks_ = {DataTrack(300), AudioTrack(225, Pcm::Noise, 1), AudioTrack(160, Pcm::Quiet, 2),
+                   AudioTrack(75, Pcm::Tone, 3)};
+        return WriteCdImage(dir_.Path(""), stem, tracks_);
+    }
+    // Opens the reader on `cue` (the only image) and reads its table of contents.
+    int Open(Reader& r, const std::filesystem::path& cue) {
+        Use(cue.string());
+        r.Init();
+        r.Scan();
+        const int index = r.IndexOf(cue.filename().string() + " (I:0:0)");
+        r.Select(index);
+        r.ReadToc();
+        return index;
+    }
+
+    ScratchDir dir_;
+    std::vector<CdImageTrack> tracks_;
+    std::optional<std::string> saved_;
+};
+
+TEST_F(Images, DescriptorCarriesTheVersionAndEveryEntry) {
+    Reader r;
+    EXPECT_EQ(r.version, 0x1070u);
+    for (uintptr_t word : r.words) EXPECT_NE(word, 0u);
+}
+
+TEST_F(Images, ImagesAreNamedAsDrivesAfterTheMachinesOwn) {
+    const std::string longName(80, 'x');
+    Use("/a/first.cue::" + dir_.Path("second.cue").string() + ":/b/" + longName + ".cue:");
+    Reader r;
+    r.Init();
+    r.Scan();
+    EXPECT_EQ(r.ctx.Status, 0);
+    const auto names = r.Names();
+    ASSERT_GE(names.size(), 3u);
+    const size_t first = names.size() - 3;
+    EXPECT_EQ(names[first], "first.cue (I:0:0)");
+    EXPECT_EQ(names[first + 1], "second.cue (I:0:0)");
+    // A long name is cut in front of its address, which the writer command is built from.
+    EXPECT_EQ(names[first + 2], std::string(56, 'x') + " (I:0:0)");
+    for (size_t k = 0; k < first; ++k) EXPECT_TRUE(names[k].ends_with(":0:0)")) << names[k];
+}
+
+TEST_F(Images, AtMostFifteenDrivesAreListed) {
+    std::string list;
+    for (int i = 0; i < 20; ++i) list += "/x/" + std::to_string(i) + ".cue:";
+    Use(list);
+    Reader r;
+    r.Scan(); // also without ReaderInit
+    EXPECT_EQ(r.ctx.DriveCount, 15);
+    EXPECT_EQ(r.Names().size(), 15u);
+}
+
+TEST_F(Images, TableOfContentsWithLeadOut) {
+    Reader r;
+    Open(r, MixedDisc());
+    EXPECT_EQ(r.ctx.Status, 0);
+    ASSERT_EQ(r.ctx.TrackCount, 4);
+    EXPECT_EQ(r.ctx.TrackType[0], CDDA_EX_TRACK_DATA);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(r.ctx.TrackType[i], CDDA_EX_TRACK_AUDIO);
+    const std::vector<int32_t> starts(r.ctx.TrackStart, r.ctx.TrackStart + 5);
+    EXPECT_EQ(starts, (std::vector<int32_t>{0, 300, 525, 685, 760}));
+    EXPECT_EQ(r.ctx.MultiSession, 0);
+}
+
+TEST_F(Images, TracksReadAsTheImagesPcmInWholeSectors) {
+    Reader r;
+    Open(r, MixedDisc());
+    for (int index = 1; index < 4; ++index) {
+        SCOPED_TRACE(index);
+        r.Prepare(index);
+        ASSERT_EQ(r.ctx.Status, 0);
+        const int32_t start = r.ctx.TrackStart[index];
+        EXPECT_EQ(r.ctx.TrackSector, start);
+        EXPECT_EQ(r.ctx.TrackSectors, tracks_[index].Sectors());
+        int chunks = 0;
+        const auto bytes = r.ReadTrack(&chunks);
+        EXPECT_GT(r.ctx.Status, 0);
+        EXPECT_GT(chunks, 1);
+        EXPECT_EQ(r.ctx.TrackSector, start + tracks_[index].Sectors());
+        EXPECT_TRUE(bytes == tracks_[index].bytes) << "track " << index + 1 << " differs";
+        r.Finish();
+        EXPECT_EQ(r.ctx.Status, 0);
+    }
+    r.EndSession();
+    EXPECT_EQ(r.ctx.Status, 0);
+}
+
+TEST_F(Images, NothingToReadIsAnErrorNeverAnEmptySuccess) {
+    Reader r;
+    Open(r, MixedDisc());
+    r.ReadChunk(); // nothing prepared yet
+    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.BufferBytes, 0);
+    for (int32_t index : {0, 4, 99, -1, 100000}) {
+        SCOPED_TRACE(index);
+        r.Prepare(index); // the data track, and tracks that do not exist
+        EXPECT_LT(r.ctx.Status, 0);
+        r.ReadChunk();
+        EXPECT_LT(r.ctx.Status, 0);
+        EXPECT_EQ(r.ctx.BufferBytes, 0);
+    }
+    // A track read to its end is no longer prepared.
+    r.Prepare(3);
+    r.ReadTrack();
+    ASSERT_GT(r.ctx.Status, 0);
+    r.ReadChunk();
+    EXPECT_LT(r.ctx.Status, 0);
+}
+
+TEST_F(Images, NoSelectionOrNoDiscGivesAnEmptyTable) {
+    Reader r;
+    const int index = Open(r, MixedDisc());
+    ASSERT_EQ(r.ctx.TrackCount, 4);
+    r.Select(-1);
+    EXPECT_LT(r.ctx.Status, 0);
+    r.ReadToc();
+    EXPECT_EQ(r.ctx.TrackCount, 0); // the old table does not stay
+    EXPECT_LT(r.ctx.Status, 0);
+
+    std::filesystem::remove(dir_.Path("disc.cue"));
+    r.Select(index);
+    r.ReadToc();
+    EXPECT_EQ(r.ctx.TrackCount, 0);
+    EXPECT_LT(r.ctx.Status, 0);
+    r.Prepare(1);
+    EXPECT_LT(r.ctx.Status, 0);
+}
+
+TEST_F(Images, ReleaseKeepsDrivesAndSelection) {
+    Reader r;
+    Open(r, MixedDisc());
+    r.Prepare(1);
+    r.ReadChunk();
+    r.Release();
+    EXPECT_EQ(r.ctx.Status, 0);
+    r.ReadChunk(); // the prepared track went with the drive
+    EXPECT_LT(r.ctx.Status, 0);
+    // No new scan, selection or ReaderInit: the disc opens again.
+    r.ReadToc();
+    EXPECT_EQ(r.ctx.TrackCount, 4);
+    r.Release();
+    r.Prepare(3);
+    ASSERT_EQ(r.ctx.Status, 0);
+    EXPECT_TRUE(r.ReadTrack() == tracks_[3].bytes);
+}
+
+TEST_F(Images, AudioFreeDiscHasTracksButSaysSo) {
+    Reader r;
+    Open(r, WriteCdImage(dir_.Path(""), "data", {DataTrack(200)}));
+    EXPECT_EQ(r.ctx.TrackCount, 1);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NO_AUDIO);
+}
+
+TEST_F(Images, UnreadableSectorIsAnError) {
+    Reader r;
+    const auto cue = MixedDisc();
+    Open(r, cue);
+    r.Prepare(1);
+    ASSERT_EQ(r.ctx.Status, 0);
+    // The image loses its end while the track is read.
+    std::filesystem::resize_file(dir_.Path("disc.bin"), 400 * kCdSectorBytes);
+    const auto bytes = r.ReadTrack();
+    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_LT(bytes.size(), tracks_[1].bytes.size());
+}
+
+TEST_F(Images, EveryEntryIsHarmlessInAnyOrder) {
+    Reader r;
+    for (int round = 0; round < 2; ++round) {
+        for (int entry = 0; entry < CDDA_EX_ENTRIES; ++entry) {
+            for (int32_t index : {-1, 0, 5, 200}) {
+                if (entry == 3 || entry == 7)
+                    r.Call(entry, index);
+                else
+                    r.Call(entry);
+            }
+        }
+        Use("/nonexistent/x.cue");
+    }
+    CddaDescriptor d{};
+    _cdda_get_function(&d);
+    reinterpret_cast<CddaEntry>(d.Words[1 + 9])(nullptr);
+    _cdda_get_function(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Reading a generated 10-minute image through the stand-in, as a rip does (chunks appended to a
+// file), against `cd-paranoia -c` reading the same image with the same checking. Run by hand:
+// sv_outside_tests --gtest_also_run_disabled_tests --gtest_filter='*CddaBench*'
+TEST_F(Images, DISABLED_CddaBench) {
+    const int sectors = 10 * 60 * 75;
+    const auto cue = WriteCdImage(dir_.Path(""), "ten", {AudioTrack(sectors, Pcm::Tone, 7)});
+    // The best of three runs each, so that other work on the machine counts less.
+    double ours = 1e9, ref = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        Reader r;
+        Open(r, cue);
+        const auto start = std::chrono::steady_clock::now();
+        r.Prepare(0);
+        std::ofstream out(dir_.Path("ours.raw"), std::ios::binary);
+        do {
+            r.ReadChunk();
+            out.write(reinterpret_cast<const char*>(r.ctx.Buffer), r.ctx.BufferBytes);
+        } while (r.ctx.Status == 0);
+        out.close();
+        ours = std::min(ours, Seconds(start));
+        ASSERT_GT(r.ctx.Status, 0);
+
+        const auto refStart = std::chrono::steady_clock::now();
+        Shell("cd-paranoia -q -c -r -d " + dir_.Quoted("ten.cue") + " 1 " + dir_.Quoted("ref.raw"));
+        ref = std::min(ref, Seconds(refStart));
+    }
+    EXPECT_TRUE(ReadAll(dir_.Path("ours.raw")) == ReadAll(dir_.Path("ref.raw")));
+    std::printf("stand-in %.2f s, cd-paranoia -c %.2f s, ratio %.2f\n", ours, ref, ours / ref);
+}
+
+} // namespace
