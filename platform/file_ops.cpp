@@ -1,6 +1,7 @@
 #include "platform/file_ops.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +32,32 @@ int FileOps::OpenForWrite(const std::string& path, bool createNew) {
     while ((fd = open(path.c_str(), flags, 0644)) < 0 && errno == EINTR) {
     }
     return fd;
+}
+
+namespace {
+
+bool SyncPath(const std::string& path, int flags) {
+    int fd;
+    while ((fd = open(path.c_str(), flags | O_CLOEXEC)) < 0 && errno == EINTR) {
+    }
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+}
+
+} // namespace
+
+bool FileOps::SyncFile(const std::string& path) {
+    return SyncPath(path, O_RDONLY);
+}
+
+bool FileOps::SyncFolder(const std::string& path) {
+    return SyncPath(path, O_RDONLY | O_DIRECTORY);
+}
+
+bool FileOps::Rename(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
 }
 
 namespace {
