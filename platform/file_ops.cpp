@@ -29,7 +29,7 @@ bool FileOps::DeleteFile(const std::string& path) {
 int FileOps::OpenForWrite(const std::string& path, bool createNew) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (createNew ? O_EXCL : O_TRUNC);
     int fd;
-    while ((fd = open(path.c_str(), flags, 0644)) < 0 && errno == EINTR) {
+    while ((fd = open(path.c_str(), flags, 0666)) < 0 && errno == EINTR) {
     }
     return fd;
 }

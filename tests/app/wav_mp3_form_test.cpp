@@ -374,6 +374,14 @@ std::string Joined(const Strings& lines) {
     return text;
 }
 
+Strings FilesIn(const fs::path& folder) {
+    Strings names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // Output settings the decoder refuses write nothing; the user hears of it before "Complete".
 TEST_F(WavMp3Form, RefusedDecodeSettingsAreToldBeforeComplete) {
     dir.MakeMp3("a.mp3", 44100, 2, 4410);
@@ -406,6 +414,23 @@ TEST_F(WavMp3Form, RefusedDecodeSettingsAreToldBeforeComplete) {
     EXPECT_TRUE(fs::exists(dir.Path("a.wav")));
 }
 
+// A job that raises still tells the failures it had before, then the exception is shown.
+TEST_F(WavMp3Form, FailuresBeforeARefusedJobAreStillTold) {
+    Ini("[WAV_MP3]\nBTNONAJI=1\n");
+    Show("FmWAV_MP3");
+    const std::string mp3 = File("a.mp3"), text = File("b.wav", "not sound\n");
+    dialogs.Files = {{mp3, text}};
+    FmWAV_MP3->btn_addClick(FmWAV_MP3->btn_add);
+    dialogs.Calls.clear();
+    EXPECT_THROW(FmWAV_MP3->btn_executeClick(FmWAV_MP3->btn_execute), EGogoTeaError);
+    const Strings lines = LogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("■■■■■" + mp3), std::string::npos);
+    const std::vector<DialogCall> boxes{{"MessageBox", lines[0], "Error Msg", MB_ICONERROR}};
+    EXPECT_EQ(dialogs.Calls, boxes);
+    EXPECT_EQ(FilesIn(dir.Path("")), (Strings{"a.mp3", "b.wav", "main.ini"}));
+}
+
 // A small file system of its own, as a full disk; skipped where mounting is not allowed.
 class SmallDisk {
 public:
@@ -425,14 +450,6 @@ private:
     bool mounted_ = false;
     std::string why_;
 };
-
-Strings FilesIn(const fs::path& folder) {
-    Strings names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // A disk that fills up mid-job: the cut output goes, the source stays, the user is told before
 // "Complete", and the space is free again for the next item.
