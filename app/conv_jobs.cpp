@@ -5,6 +5,7 @@
 #include "encoder/gogo_tea.h"
 #include "framework/forms.h"
 #include "framework/messages.h"
+#include "outside/include/gogo.h"
 #include "platform/file_ops.h"
 
 #include <algorithm>
@@ -55,6 +56,28 @@ std::string EncodeTypeText(int encodeType) {
 
 namespace {
 
+constexpr const char* kEncodeFailed = "エンコード失敗";
+constexpr const char* kDecodeFailed = "デコード失敗";
+
+// A pause after each decoded file longer than this only keeps the window locked.
+constexpr int kMaxDecodeWait = 60000;
+
+std::string EncodeErrorText(int code) {
+    switch (code) {
+    case 0:
+        return "エンコードが中断されました";
+    case MPGE_ERR_BAD_SOURCE:
+    case MPGE_ERR_READ:
+        return "WAVファイルを読み込めません";
+    case MPGE_ERR_BAD_DESTINATION:
+        return "MP3ファイルを作成できません";
+    case MPGE_ERR_WRITE:
+        return "MP3ファイルに書き込めません";
+    default:
+        return "エラーコード " + std::to_string(code);
+    }
+}
+
 enum class ItemStart { Convert, Skip, Stop };
 
 // Whether an item goes ahead: never onto itself, and an existing destination only when the
@@ -62,7 +85,7 @@ enum class ItemStart { Convert, Skip, Stop };
 ItemStart PrepareDestination(const std::string& source, const std::string& destination,
                              JobView& view) {
     if (SameFile(source, destination)) {
-        view.WriteLog("■■■■■" + source + "変換先が元のファイルと同じため処理しません");
+        view.WriteFailureLog("■■■■■" + source + "変換先が元のファイルと同じため処理しません");
         return ItemStart::Skip;
     }
     if (!platform::Files().FileExists(destination)) return ItemStart::Convert;
@@ -109,15 +132,21 @@ void EncodeList(const std::vector<std::string>& items, const ConvSettings& setti
     encoder.Configure(settings.bitRate, settings.encodeType);
 
     auto encodeOne = [&](const std::string& source, const std::string& destination) {
-        encoder.Start(source, destination);
-        view.WriteLog(source + "エンコード開始");
-        const EncodeOutcome outcome = encoder.WaitForFinish();
-        if (!outcome.ok) {
-            // The source stays: there is no MP3 to replace it.
-            view.WriteLog("■■■■■" + source + "エンコード失敗(エラーコード " +
-                          std::to_string(outcome.errorCode) + ")");
+        JobOutput output(destination);
+        if (!output.Create()) {
+            LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(MPGE_ERR_BAD_DESTINATION));
             return true;
         }
+        encoder.Start(source, output.Path());
+        view.WriteLog(source + "エンコード開始");
+        const EncodeOutcome outcome = encoder.WaitForFinish();
+        // A failed item keeps its source: there is no MP3 to replace it.
+        if (!outcome.ok) {
+            LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(outcome.errorCode));
+            return true;
+        }
+        const CommitOutcome placed = CommitJobOutput(output, source, kEncodeFailed, "MP3", view);
+        if (placed != CommitOutcome::Done) return placed == CommitOutcome::Failed;
         if (view.DeleteSourceDown() && !DeleteSourceStep(source, view)) return false;
         view.WriteLog(source + "エンコード成功");
         return true;
@@ -165,14 +194,19 @@ void DecodeList(const std::vector<std::string>& items, const ConvSettings& setti
             // one asked for, and no reason to let the source go.
             const int error = decoder.LastError();
             decoder.CloseFile();
-            view.WriteLog("■■■■■" + source + "デコード失敗(" + DecoderErrorText(error) + ")");
+            LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(error));
             return true;
         }
         // Opened again: the output settings apply to files opened after them.
         if (!OpenSource(decoder, source, info)) return false;
         view.WriteLog(source + "デコード開始");
         view.PumpMessages();
-        if (!decoder.BeginWave(destination)) {
+        JobOutput output(destination);
+        const bool created = output.Create();
+        if (!created || !decoder.BeginWave(output.Path())) {
+            LogItemFailure(view, source, kDecodeFailed,
+                           created ? DecoderErrorText(decoder.LastError())
+                                   : DecoderErrorText(DECODER_ERROR_CREATE_WAVE));
             Application->MessageBox(source + " Decode Error!!", "ErrorMessage", MB_ICONEXCLAMATION);
             return false;
         }
@@ -186,14 +220,17 @@ void DecodeList(const std::vector<std::string>& items, const ConvSettings& setti
         }
         const int result = decoder.LastError();
         view.PumpMessages();
-        view.Pause(std::max(settings.decWait, 0));
+        view.Pause(std::clamp(settings.decWait, 0, kMaxDecodeWait));
         if (result != DECODER_OK) {
             // A short WAV is no replacement for its source.
             decoder.CloseFile();
-            view.WriteLog("■■■■■" + source + "デコード失敗(" + DecoderErrorText(result) + ")");
+            LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(result));
             return true;
         }
+        const CommitOutcome placed = CommitJobOutput(output, source, kDecodeFailed, "WAV", view);
+        if (placed != CommitOutcome::Done) return placed == CommitOutcome::Failed;
         if (view.DeleteSourceDown()) {
+            // The decoder lets go of the source before it is deleted.
             decoder.CloseFile();
             if (!DeleteSourceStep(source, view)) return false;
         }

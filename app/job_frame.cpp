@@ -5,12 +5,15 @@
 #include "framework/messages.h"
 #include "platform/file_ops.h"
 
+#include <cerrno>
+#include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace sv::app {
 
 namespace {
-int runningJobs = 0;
+JobRunningScope* runningJob = nullptr;
 } // namespace
 
 bool CheckListJob(int count) {
@@ -47,9 +50,7 @@ OverwriteAnswer AskOverwrite(const std::string& destination) {
     switch (Application->MessageBox(destination + " はすでに存在します。上書きしますか？", "確認",
                                     MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
-        if (platform::Files().DeleteFile(destination)) return OverwriteAnswer::Convert;
-        ShowMessage(destination + "を削除できませんでした。処理を中止します。");
-        return OverwriteAnswer::Stop;
+        return OverwriteAnswer::Convert;
     case IDNO:
         return OverwriteAnswer::Skip;
     default:
@@ -64,13 +65,18 @@ bool DeleteSourceStep(const std::string& source, JobView& view) {
     if (deleted) return true;
     const int answer = Application->MessageBox(source + "削除失敗しました。処理を続けますか？",
                                                "Error Msg", MB_YESNO | MB_ICONEXCLAMATION);
-    view.WriteLog("■■■■■" + source + "削除失敗");
+    view.WriteFailureLog("■■■■■" + source + "削除失敗");
     if (answer == IDYES) {
         view.WriteLog("処理続行");
         return true;
     }
     view.WriteLog("処理中断");
     return false;
+}
+
+void LogItemFailure(JobView& view, const std::string& source, const std::string& what,
+                    const std::string& why) {
+    view.WriteFailureLog("■■■■■" + source + what + "(" + why + ")");
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -81,16 +87,131 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
-bool JobRunning() {
-    return runningJobs > 0;
+namespace {
+
+// The longest file name the file systems take, in bytes.
+constexpr std::size_t kMaxNameBytes = 255;
+
+// `name` cut to at most `bytes`, never inside a UTF-8 character.
+std::string CutName(const std::string& name, std::size_t bytes) {
+    if (name.size() <= bytes) return name;
+    std::size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+    return name.substr(0, end);
 }
 
-JobRunningScope::JobRunningScope() {
-    ++runningJobs;
+std::string RandomTag() {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937_64 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
+    std::string tag(6, ' ');
+    for (char& c : tag) c = letters[pick(generator)];
+    return tag;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+JobOutput::JobOutput(std::string finalPath) : final_(std::move(finalPath)) {}
+
+JobOutput::~JobOutput() {
+    Discard();
+}
+
+bool JobOutput::Create() {
+    Discard();
+    const auto slash = final_.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : final_.substr(0, slash + 1);
+    const std::string name = final_.substr(folder.size());
+    constexpr std::string_view suffix = ".part";
+    const std::string stem = CutName(name, kMaxNameBytes - 1 - 6 - suffix.size());
+    // A name that is taken is tried again with other characters; other failures are final.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = folder + stem + "." + RandomTag() + std::string(suffix);
+        errno = 0;
+        const int fd = platform::Files().OpenForWrite(candidate, true);
+        if (fd >= 0) {
+            close(fd);
+            temp_ = candidate;
+            created_ = true;
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    return false;
+}
+
+JobOutput::Result JobOutput::Commit() {
+    if (!created_) return Result::NotWritten;
+    auto& files = platform::Files();
+    if (!files.SyncFile(temp_)) {
+        Discard();
+        return Result::NotWritten;
+    }
+    if (!files.Rename(temp_, final_)) {
+        const bool old = files.FileExists(final_);
+        Discard();
+        return old ? Result::OldKept : Result::NotPlaced;
+    }
+    created_ = false;
+    // Some file systems cannot flush a folder; the file itself is complete either way.
+    files.SyncFolder(FolderOf(final_));
+    return Result::Done;
+}
+
+void JobOutput::Discard() {
+    if (!created_) return;
+    created_ = false;
+    platform::Files().DeleteFile(temp_);
+}
+
+CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, const std::string& what,
+                              const std::string& kind, JobView& view) {
+    switch (output.Commit()) {
+    case JobOutput::Result::Done:
+        return CommitOutcome::Done;
+    case JobOutput::Result::NotWritten:
+        LogItemFailure(view, source, what, kind + "ファイルに書き込めません");
+        return CommitOutcome::Failed;
+    case JobOutput::Result::NotPlaced:
+        LogItemFailure(view, source, what, kind + "ファイルを作成できません");
+        return CommitOutcome::Failed;
+    case JobOutput::Result::OldKept:
+        break;
+    }
+    ShowMessage(output.FinalPath() + "を削除できませんでした。処理を中止します。");
+    return CommitOutcome::Stop;
+}
+
+bool JobRunning() {
+    return runningJob != nullptr;
+}
+
+JobRunningScope::JobRunningScope() : outer_(runningJob) {
+    runningJob = this;
 }
 
 JobRunningScope::~JobRunningScope() {
-    --runningJobs;
+    runningJob = outer_;
+}
+
+void RecordJobFailure(const std::string& logLine) {
+    if (runningJob) runningJob->failures_.push_back(logLine);
+}
+
+void ShowJobFailures(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    std::string text;
+    for (const std::string& line : lines) {
+        if (!text.empty()) text += "\n";
+        text += line;
+    }
+    Application->MessageBox(text, "Error Msg", MB_OK | MB_ICONERROR);
 }
 
 } // namespace sv::app

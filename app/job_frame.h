@@ -1,8 +1,9 @@
 #pragma once
 // What the mode forms' jobs share outside the forms: what a job loop asks of its form, the
-// checks before a job, the overwrite question, the delete-source step, and the flag that tells
-// the main window a job is running.
+// checks before a job, the overwrite question, the delete-source step, the files a job makes,
+// and the running job with its failure lines.
 #include <string>
+#include <vector>
 
 namespace sv::app {
 
@@ -12,6 +13,8 @@ public:
     virtual ~JobView() = default;
     // One log line: the form adds time and mode tag.
     virtual void WriteLog(const std::string& message) = 0;
+    // A log line that says an item failed; the user is shown these when the job ends.
+    virtual void WriteFailureLog(const std::string& message) { WriteLog(message); }
     // Handles the window messages that wait, so the window stays painted.
     virtual void PumpMessages() = 0;
     // Waits that long with the window alive.
@@ -37,26 +40,84 @@ bool CheckFileJob(int count, const std::string& saveFolder, bool sameFolder);
 bool CheckListJob(int count);
 
 enum class OverwriteAnswer { Convert, Skip, Stop };
-// Asked when `destination` exists: Yes deletes it (a failed deletion ends the job), No skips
-// the item, Cancel ends the job.
+// Asked when `destination` exists: Yes converts (the old file is replaced only by a complete
+// new one), No skips the item, Cancel ends the job.
 OverwriteAnswer AskOverwrite(const std::string& destination);
 
 // Deletes a converted source; a failure asks whether to go on. False: the job ends here.
 bool DeleteSourceStep(const std::string& source, JobView& view);
 
+// Logs "■■■■■" + source + what + "(" + why + ")" as a failure of the job.
+void LogItemFailure(JobView& view, const std::string& source, const std::string& what,
+                    const std::string& why);
+
 // Whether the two paths name one file (the same text, or the same file on disk).
 bool SameFile(const std::string& a, const std::string& b);
+
+// One file a job makes. Its writer (the encoder, the decoder, or the program's own stream
+// opened with platform::Files().OpenForWrite(Path(), false)) writes under Path(): a fresh name
+// in the final file's folder, "<final name>.<6 characters>.part", made only where no file is.
+// Commit() flushes it to the disk and renames it to the
+// final name, replacing an old file only then. An output not committed is removed when the
+// object goes, also when the job raises; a crash leaves only the ".part" file.
+class JobOutput {
+public:
+    explicit JobOutput(std::string finalPath);
+    ~JobOutput();
+    JobOutput(const JobOutput&) = delete;
+    JobOutput& operator=(const JobOutput&) = delete;
+
+    // Creates the temporary file, empty; false when its folder refuses it.
+    bool Create();
+    const std::string& Path() const { return temp_; }
+    const std::string& FinalPath() const { return final_; }
+
+    enum class Result {
+        Done,       // complete under the final name
+        NotWritten, // the data could not be stored; nothing changed under the final name
+        NotPlaced,  // the final name could not be made
+        OldKept     // an old file of the final name could not be replaced
+    };
+    Result Commit();
+    // Removes an output that was not committed.
+    void Discard();
+
+private:
+    std::string final_;
+    std::string temp_;
+    bool created_ = false;
+};
+
+enum class CommitOutcome { Done, Failed, Stop };
+// Commits a finished output of `source`. A failure is logged as the item's failure (`what`,
+// with `kind`, "MP3" or "WAV", naming the file in the reason); an old file that cannot be
+// replaced is told to the user and ends the job (Stop).
+CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, const std::string& what,
+                              const std::string& kind, JobView& view);
 
 // True while a mode form runs a job; the main window refuses to close meanwhile.
 bool JobRunning();
 
-// Marks a job as running for its lifetime.
+// Marks a job as running for its lifetime and gathers the failure lines logged meanwhile.
 class JobRunningScope {
 public:
     JobRunningScope();
     ~JobRunningScope();
     JobRunningScope(const JobRunningScope&) = delete;
     JobRunningScope& operator=(const JobRunningScope&) = delete;
+
+    const std::vector<std::string>& Failures() const { return failures_; }
+
+private:
+    friend void RecordJobFailure(const std::string& logLine);
+    std::vector<std::string> failures_;
+    JobRunningScope* outer_;
 };
+
+// Adds a logged failure line to the running job; outside a job it goes nowhere.
+void RecordJobFailure(const std::string& logLine);
+
+// Shows a job's failure lines in one "Error Msg" box with the error icon; nothing without any.
+void ShowJobFailures(const std::vector<std::string>& lines);
 
 } // namespace sv::app

@@ -18,14 +18,19 @@
 
 namespace sv::app {
 
-void WriteModeLog(const std::string& modeTag, const std::string& message) {
-    if (!FmLogMsg || !FmLogMsg->Log) return;
+std::string WriteModeLog(const std::string& modeTag, const std::string& message) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%m/%d  %H:%M:%S  ", &local);
-    FmLogMsg->Log->Lines()->Add(stamp + modeTag + " " + message);
+    std::string line = stamp + modeTag + " " + message;
+    if (FmLogMsg && FmLogMsg->Log) FmLogMsg->Log->Lines()->Add(line);
+    return line;
+}
+
+void WriteModeFailureLog(const std::string& modeTag, const std::string& message) {
+    RecordJobFailure(WriteModeLog(modeTag, message));
 }
 
 void DrawModeListRow(TCustomListBox* list, int index, const TRect& rect, TOwnerDrawState state,
@@ -177,9 +182,11 @@ void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job) {
         job();
     } catch (...) {
         RestoreAfterJob(c);
+        ShowJobFailures(running.Failures());
         throw;
     }
     RestoreAfterJob(c);
+    ShowJobFailures(running.Failures());
 }
 
 } // namespace sv::app

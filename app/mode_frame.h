@@ -44,8 +44,11 @@ struct ModeFrameControls {
     TMediaPlayer* media_play = nullptr;
 };
 
-// Appends "mm/dd  hh:mm:ss  " + mode tag + " " + message to the log window's memo.
-void WriteModeLog(const std::string& modeTag, const std::string& message);
+// Appends "mm/dd  hh:mm:ss  " + mode tag + " " + message to the log window's memo; returns
+// the line.
+std::string WriteModeLog(const std::string& modeTag, const std::string& message);
+// The same for a line that says an item failed: the running job shows it when it ends.
+void WriteModeFailureLog(const std::string& modeTag, const std::string& message);
 
 // Paints one row: selected rows in the selection colour, every second row in `oddColor`.
 void DrawModeListRow(TCustomListBox* list, int index, const TRect& rect, TOwnerDrawState state,
@@ -73,7 +76,9 @@ std::string TotalTimeCaption(unsigned seconds, int count);
 
 // The frame around a job: disables the main window's mode buttons and menus and the form,
 // shows the progress controls, runs `job`, then restores all of it and clears the list, also
-// when `job` raises (the exception goes on). While it runs, JobRunning() is true.
+// when `job` raises (the exception goes on). The failure lines the job logged are shown in one
+// box before it returns (before the form's closing message) or before the exception goes on.
+// While it runs, JobRunning() is true.
 void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job);
 
 } // namespace sv::app

@@ -374,6 +374,10 @@ void TFmWAV_MP3::WriteLog(const std::string& message) {
     TModeForm::WriteLog(message);
 }
 
+void TFmWAV_MP3::WriteFailureLog(const std::string& message) {
+    WriteModeFailureLog(ModeTag, message);
+}
+
 void TFmWAV_MP3::PumpMessages() {
     Application->ProcessMessages();
 }

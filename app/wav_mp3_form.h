@@ -93,6 +93,7 @@ public:
 
     // What the job loops ask of the form.
     void WriteLog(const std::string& message) override;
+    void WriteFailureLog(const std::string& message) override;
     void PumpMessages() override;
     void Pause(int milliseconds) override;
     bool DeleteSourceDown() const override;

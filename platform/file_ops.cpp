@@ -1,6 +1,7 @@
 #include "platform/file_ops.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,9 +29,35 @@ bool FileOps::DeleteFile(const std::string& path) {
 int FileOps::OpenForWrite(const std::string& path, bool createNew) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (createNew ? O_EXCL : O_TRUNC);
     int fd;
-    while ((fd = open(path.c_str(), flags, 0644)) < 0 && errno == EINTR) {
+    while ((fd = open(path.c_str(), flags, 0666)) < 0 && errno == EINTR) {
     }
     return fd;
+}
+
+namespace {
+
+bool SyncPath(const std::string& path, int flags) {
+    int fd;
+    while ((fd = open(path.c_str(), flags | O_CLOEXEC)) < 0 && errno == EINTR) {
+    }
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+}
+
+} // namespace
+
+bool FileOps::SyncFile(const std::string& path) {
+    return SyncPath(path, O_RDONLY);
+}
+
+bool FileOps::SyncFolder(const std::string& path) {
+    return SyncPath(path, O_RDONLY | O_DIRECTORY);
+}
+
+bool FileOps::Rename(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
 }
 
 namespace {

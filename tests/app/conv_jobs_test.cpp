@@ -43,6 +43,10 @@ TEST(ConvPaths, Destination) {
 class RecordingView : public JobView {
 public:
     void WriteLog(const std::string& message) override { log.push_back(message); }
+    void WriteFailureLog(const std::string& message) override {
+        log.push_back(message);
+        failures.push_back(message);
+    }
     void PumpMessages() override { ++pumps; }
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
     bool DeleteSourceDown() const override { return deleteSource; }
@@ -57,7 +61,7 @@ public:
     void SetInfoValue2(const std::string& value) override { info[3] = value; }
     void HideInfo() override { infoShown = false; }
 
-    std::vector<std::string> log, items;
+    std::vector<std::string> log, failures, items;
     std::vector<int> progress, pauses;
     std::array<std::string, 4> info{"", "", "", "iEncType"};
     bool infoShown = false;
@@ -65,39 +69,62 @@ public:
     int pumps = 0;
 };
 
-// Writes the destination at once; fails for the sources named in `failing`.
+// Writes a part of the destination, then the rest unless the source is in `failing`; raises
+// at the start for the sources in `refused`, as the component does for a job it refuses.
 class ScriptedEncoder : public ItemEncoder {
 public:
     void Configure(int bitRate, int encodeType) override {
         configured = std::to_string(bitRate) + "/" + std::to_string(encodeType);
     }
     void Start(const std::string& source, const std::string& destination) override {
+        if (refused.count(source)) throw std::runtime_error("refused");
         started.push_back(source);
+        written.push_back(destination);
         current = source;
-        if (!failing.count(source)) std::ofstream(destination) << "mp3";
+        std::ofstream(destination) << (failing.count(source) ? "mp" : "mp3");
     }
     EncodeOutcome WaitForFinish() override {
         if (failing.count(current)) return {false, -7};
         return {true, 0};
     }
-    std::set<std::string> failing;
-    std::vector<std::string> started;
+    std::set<std::string> failing, refused;
+    std::vector<std::string> started, written;
     std::string current, configured;
 };
 
-// File operations whose deletions fail for chosen paths.
+// File operations that fail for chosen paths, and a trace of the deletions and renames.
 class RefusingFileOps : public sv::platform::FileOps {
 public:
-    RefusingFileOps() { sv::platform::SetFileOps(this); }
+    explicit RefusingFileOps(std::vector<std::string>* trace = nullptr) : trace_(trace) {
+        sv::platform::SetFileOps(this);
+    }
     ~RefusingFileOps() override { sv::platform::SetFileOps(nullptr); }
     bool DeleteFile(const std::string& path) override {
+        if (trace_) trace_->push_back("delete " + path);
         return !refused.count(path) && FileOps::DeleteFile(path);
     }
     bool CreateDirectory(const std::string& path) override {
         return !refused.count(path) && FileOps::CreateDirectory(path);
     }
+    bool Rename(const std::string& from, const std::string& to) override {
+        if (trace_) trace_->push_back("rename to " + to);
+        return !refused.count(to) && FileOps::Rename(from, to);
+    }
+    bool SyncFile(const std::string& path) override { return !unsynced && FileOps::SyncFile(path); }
     std::set<std::string> refused;
+    bool unsynced = false;
+
+private:
+    std::vector<std::string>* trace_;
 };
+
+// The files of a folder, by name.
+std::set<std::string> FilesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
 
 class ConvJobs : public ::testing::Test {
 protected:
@@ -164,10 +191,57 @@ TEST_F(ConvJobs, OverwriteWhenTheOldFileCannotGo) {
     files.refused.insert(In("1.mp3"));
     std::ofstream(dir.Path("1.mp3")) << "old";
     dialogs.Answers = {sv::IDYES};
-    EncodeList({Wav("1.wav"), Wav("2.wav")}, settings, encoder, view);
-    EXPECT_TRUE(encoder.started.empty());
+    const std::vector<std::string> items{Wav("1.wav"), Wav("2.wav")};
+    view.deleteSource = true;
+    EncodeList(items, settings, encoder, view);
+    EXPECT_EQ(encoder.started, std::vector<std::string>{items[0]});
     EXPECT_EQ(dialogs.Texts("ShowMessage"),
               std::vector<std::string>{In("1.mp3") + "を削除できませんでした。処理を中止します。"});
+    EXPECT_EQ(FilesIn(dir.Path("")), (std::set<std::string>{"1.mp3", "1.wav", "2.wav"}));
+    EXPECT_EQ(svtest::ReadAll(dir.Path("1.mp3")).size(), 3u);
+}
+
+// Until an output is complete its final name holds nothing new: the old file stays, and a cut
+// or unflushed output goes, whatever ended it.
+TEST_F(ConvJobs, TheFinalNameOnlyEverHoldsACompleteFile) {
+    RefusingFileOps files;
+    const std::vector<std::string> items{Wav("1.wav"), Wav("2.wav"), Wav("3.wav")};
+    std::ofstream(dir.Path("1.mp3")) << "good old mp3";
+    encoder.failing = {items[0]};
+    view.deleteSource = true;
+    dialogs.Answers = {sv::IDYES};
+    dialogs.OnMessage = [&](const sv::test::DialogCall&) {
+        // Asked before anything is written: the old file is still there.
+        EXPECT_EQ(svtest::ReadAll(dir.Path("1.mp3")).size(), 12u);
+    };
+    EncodeList(items, settings, encoder, view);
+    EXPECT_EQ(svtest::ReadAll(dir.Path("1.mp3")).size(), 12u);
+    EXPECT_TRUE(fs::exists(items[0]));
+    // Each output was written beside its final name under a name of its own.
+    ASSERT_EQ(encoder.written.size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k) {
+        const fs::path written = encoder.written[k];
+        EXPECT_EQ(written.parent_path(), dir.Path("").parent_path());
+        EXPECT_EQ(written.filename().string().rfind(std::to_string(k + 1) + ".mp3.", 0), 0u);
+        EXPECT_EQ(written.extension(), ".part");
+    }
+
+    // An output that cannot be flushed to the disk is no output.
+    files.unsynced = true;
+    EncodeList({Wav("4.wav")}, settings, encoder, view);
+    EXPECT_EQ(FilesIn(dir.Path("")),
+              (std::set<std::string>{"1.mp3", "1.wav", "2.mp3", "3.mp3", "4.wav"}));
+    EXPECT_EQ(view.failures,
+              (std::vector<std::string>{"■■■■■" + items[0] + "エンコード失敗(エラーコード -7)",
+                                        "■■■■■" + In("4.wav") +
+                                            "エンコード失敗(MP3ファイルに書き込めません)"}));
+
+    // A job the encoder refuses raises; its output goes with it.
+    files.unsynced = false;
+    encoder.refused = {In("5.wav")};
+    EXPECT_THROW(EncodeList({Wav("5.wav")}, settings, encoder, view), std::runtime_error);
+    EXPECT_EQ(FilesIn(dir.Path("")).count("5.mp3"), 0u);
+    EXPECT_EQ(FilesIn(dir.Path("")).size(), 6u);
 }
 
 TEST_F(ConvJobs, DeleteSourceAndItsQuestion) {
@@ -225,7 +299,10 @@ TEST_F(ConvJobs, EncodeLabels) {
 // A decoder that writes a WAV of its own and reports what the test chose.
 class ScriptedDecoder : public sv::DecoderLibrary {
 public:
-    ScriptedDecoder() { sv::SetDecoder(this); }
+    explicit ScriptedDecoder(std::vector<std::string>* trace = nullptr)
+        : calls(trace ? *trace : own_) {
+        sv::SetDecoder(this);
+    }
     ~ScriptedDecoder() override { sv::SetDecoder(nullptr); }
     void StartUp() override { calls.push_back("StartUp"); }
     void CloseFile() override { calls.push_back("CloseFile"); }
@@ -241,6 +318,10 @@ public:
     }
     bool BeginWave(const std::string& path) override {
         calls.push_back("BeginWave");
+        if (refuseWave) {
+            lastError = DECODER_ERROR_CREATE_WAVE;
+            return false;
+        }
         std::ofstream(path) << "wav";
         step = 0;
         return true;
@@ -252,12 +333,17 @@ public:
     void ShutDown() override { calls.push_back("ShutDown"); }
     int LastError() override { return lastError; }
 
-    std::vector<std::string> calls;
+private:
+    std::vector<std::string> own_;
+
+public:
+    std::vector<std::string>& calls;
     std::set<std::string> unreadable;
     int32_t total = 40;
     int step = 0;
     int lastError = DECODER_OK;
     bool refuseOutput = false;
+    bool refuseWave = false;
 };
 
 TEST_F(ConvJobs, DecodeCallsProgressAndLabels) {
@@ -327,6 +413,83 @@ TEST_F(ConvJobs, RefusedOutputSettingsDecodeNothing) {
                             "■■■■■" + items[0] + "デコード失敗(デコーダへの指定が不正です)",
                             "■■■■■" + items[1] + "デコード失敗(デコーダへの指定が不正です)"}));
     EXPECT_TRUE(dialogs.Calls.empty());
+}
+
+// A hand-edited wait must not lock the window for days.
+TEST_F(ConvJobs, DecodeWaitIsAtMostAMinute) {
+    ScriptedDecoder decoder;
+    settings.decWait = 2147483647;
+    DecodeList({Wav("a.mp3")}, settings, view);
+    settings.decWait = 60000;
+    DecodeList({Wav("b.mp3")}, settings, view);
+    EXPECT_EQ(view.pauses, (std::vector<int>{60000, 60000}));
+}
+
+TEST_F(ConvJobs, DecodeErrorEndsTheJobAndLeavesNothing) {
+    ScriptedDecoder decoder;
+    decoder.refuseWave = true;
+    const std::vector<std::string> items{Wav("a.mp3"), Wav("b.mp3")};
+    DecodeList(items, settings, view);
+    const std::vector<sv::test::DialogCall> boxes{
+        {"MessageBox", items[0] + " Decode Error!!", "ErrorMessage", 0x30}};
+    EXPECT_EQ(dialogs.Calls, boxes);
+    EXPECT_EQ(view.failures, std::vector<std::string>{"■■■■■" + items[0] +
+                                                      "デコード失敗(WAVファイルを作成できません)"});
+    EXPECT_EQ(std::count(decoder.calls.begin(), decoder.calls.end(), "BeginWave"), 1);
+    EXPECT_EQ(std::count(decoder.calls.begin(), decoder.calls.end(), "ShutDown"), 0);
+    EXPECT_EQ(FilesIn(dir.Path("")), (std::set<std::string>{"a.mp3", "b.mp3"}));
+}
+
+// The source goes only once its WAV is in place and the decoder has let go of it.
+TEST_F(ConvJobs, DecodeDeletesTheSourceLast) {
+    std::vector<std::string> trace;
+    ScriptedDecoder decoder(&trace);
+    RefusingFileOps files(&trace);
+    view.deleteSource = true;
+    const std::string source = Wav("a.mp3");
+    DecodeList({source}, settings, view);
+    const std::vector<std::string> tail(trace.end() - 4, trace.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"rename to " + In("a.wav"), "CloseFile",
+                                              "delete " + source, "ShutDown"}));
+    EXPECT_EQ(FilesIn(dir.Path("")), std::set<std::string>{"a.wav"});
+}
+
+// The temporary name: never a file that is there already, and within the file systems' limit
+// of 255 bytes for a name however long the final one is.
+TEST(JobOutputName, TakesNoExistingFileAndFitsTheNameLimit) {
+    ScratchDir dir;
+    struct TakenOnce : sv::platform::FileOps {
+        int OpenForWrite(const std::string& path, bool createNew) override {
+            if (tried.empty()) {
+                tried.push_back(path);
+                errno = EEXIST;
+                return -1;
+            }
+            tried.push_back(path);
+            return FileOps::OpenForWrite(path, createNew);
+        }
+        std::vector<std::string> tried;
+    } taken;
+    sv::platform::SetFileOps(&taken);
+    std::string name = "a", kept = "a";
+    for (int i = 0; i < 83; ++i) name += "曲";
+    for (int i = 0; i < 80; ++i) kept += "曲";
+    name += ".mp3"; // 254 bytes
+    {
+        JobOutput output(dir.Path(name).string());
+        ASSERT_TRUE(output.Create());
+        ASSERT_EQ(taken.tried.size(), 2u);
+        EXPECT_EQ(output.Path(), taken.tried[1]);
+        const fs::path temp = output.Path();
+        // Cut between characters, never inside one.
+        const std::string written = temp.filename().string();
+        EXPECT_EQ(written.size(), kept.size() + 12);
+        EXPECT_EQ(written.substr(0, kept.size() + 1), kept + ".");
+        EXPECT_EQ(temp.extension(), ".part");
+        EXPECT_TRUE(fs::exists(temp));
+    }
+    sv::platform::SetFileOps(nullptr);
+    EXPECT_TRUE(fs::is_empty(dir.Path("")));
 }
 
 } // namespace

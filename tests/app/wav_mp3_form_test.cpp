@@ -21,7 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <sys/mount.h>
 
 namespace {
 
@@ -355,6 +358,141 @@ TEST_F(WavMp3Form, ATextFileNamedMp3) {
     // The window takes the next job.
     Drop({text});
     EXPECT_EQ(Items(), Strings{text});
+}
+
+// The log window's lines, whole.
+Strings LogLines() {
+    Strings r;
+    for (int i = 0; i < FmLogMsg->Log->Lines()->Count(); ++i)
+        r.push_back(FmLogMsg->Log->Lines()->Get(i));
+    return r;
+}
+
+std::string Joined(const Strings& lines) {
+    std::string text;
+    for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
+Strings FilesIn(const fs::path& folder) {
+    Strings names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Output settings the decoder refuses write nothing; the user hears of it before "Complete".
+TEST_F(WavMp3Form, RefusedDecodeSettingsAreToldBeforeComplete) {
+    dir.MakeMp3("a.mp3", 44100, 2, 4410);
+    dir.MakeMp3("b.mp3", 44100, 2, 4410);
+    const std::string a = dir.Path("a.mp3").string(), b = dir.Path("b.mp3").string();
+    for (const char* setting : {"CONVERT=2", "FREQLIMIT=0"}) {
+        Ini(std::string("[MP3_WAV]\nBTNONAJI=1\nBTNMOTODEL=1\n") + setting + "\n");
+        Show("FmMP3_WAV");
+        FmLogMsg->Log->Lines()->Clear();
+        dialogs.Calls.clear();
+        Drop({a, b});
+        Run();
+        const Strings lines = LogLines();
+        ASSERT_EQ(lines.size(), 2u) << setting;
+        EXPECT_NE(lines[0].find("[MP3_WAV] ■■■■■" + a + "デコード失敗("), std::string::npos);
+        EXPECT_EQ(dialogs.Calls,
+                  (std::vector<DialogCall>{{"MessageBox", Joined(lines), "Error Msg", MB_ICONERROR},
+                                           {"ShowMessage", "Complete", "", 0}}));
+        EXPECT_TRUE(fs::exists(a));
+        EXPECT_TRUE(fs::exists(b));
+        EXPECT_FALSE(fs::exists(dir.Path("a.wav")));
+    }
+    // A job without failures shows none.
+    Ini("[MP3_WAV]\nBTNONAJI=1\nDECWAIT=0\n");
+    Show("FmMP3_WAV");
+    dialogs.Calls.clear();
+    Drop({a});
+    Run();
+    EXPECT_EQ(dialogs.Texts(), Strings{"Complete"});
+    EXPECT_TRUE(fs::exists(dir.Path("a.wav")));
+}
+
+// A job that raises still tells the failures it had before, then the exception is shown.
+TEST_F(WavMp3Form, FailuresBeforeARefusedJobAreStillTold) {
+    Ini("[WAV_MP3]\nBTNONAJI=1\n");
+    Show("FmWAV_MP3");
+    const std::string mp3 = File("a.mp3"), text = File("b.wav", "not sound\n");
+    dialogs.Files = {{mp3, text}};
+    FmWAV_MP3->btn_addClick(FmWAV_MP3->btn_add);
+    dialogs.Calls.clear();
+    EXPECT_THROW(FmWAV_MP3->btn_executeClick(FmWAV_MP3->btn_execute), EGogoTeaError);
+    const Strings lines = LogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("■■■■■" + mp3), std::string::npos);
+    const std::vector<DialogCall> boxes{{"MessageBox", lines[0], "Error Msg", MB_ICONERROR}};
+    EXPECT_EQ(dialogs.Calls, boxes);
+    EXPECT_EQ(FilesIn(dir.Path("")), (Strings{"a.mp3", "b.wav", "main.ini"}));
+}
+
+// A small file system of its own, as a full disk; skipped where mounting is not allowed.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& at) : at_(at) {
+        fs::create_directories(at_);
+        mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=200k") == 0;
+        if (!mounted_) why_ = std::strerror(errno);
+    }
+    ~SmallDisk() {
+        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+    const std::string& Why() const { return why_; }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+    std::string why_;
+};
+
+// A disk that fills up mid-job: the cut output goes, the source stays, the user is told before
+// "Complete", and the space is free again for the next item.
+TEST_F(WavMp3Form, AFullDiskLeavesNoOutputAndIsTold) {
+    SmallDisk disk(dir.Path("small"));
+    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.Why();
+    const std::string save = dir.Path("small").string() + "/";
+    const std::string big = Wav("a.wav", 44100 * 30), small = Wav("b.wav", 4410);
+    dir.MakeMp3("c.mp3", 44100, 2, 44100 * 5);
+    dir.MakeMp3("d.mp3", 44100, 2, 4410);
+    const std::string bigMp3 = dir.Path("c.mp3").string(), smallMp3 = dir.Path("d.mp3").string();
+
+    struct Job {
+        const char* formTag;
+        const char* section;
+        std::string big, small, bigOut, smallOut, reason;
+    };
+    const Job jobs[] = {
+        {"FmWAV_MP3", "WAV_MP3", big, small, "a.mp3", "b.mp3",
+         "エンコード失敗(MP3ファイルに書き込めません)"},
+        {"FmMP3_WAV", "MP3_WAV", bigMp3, smallMp3, "c.wav", "d.wav",
+         "デコード失敗(WAVファイルに書き込めません)"},
+    };
+    for (const Job& job : jobs) {
+        Ini(std::string("[") + job.section + "]\nSAVEDIR=" + save + "\nBTNMOTODEL=1\nDECWAIT=0\n");
+        Show(job.formTag);
+        FmLogMsg->Log->Lines()->Clear();
+        dialogs.Calls.clear();
+        Drop({job.big, job.small});
+        Run();
+        EXPECT_TRUE(fs::exists(job.big)) << job.formTag;
+        EXPECT_FALSE(fs::exists(job.small)) << job.formTag;
+        EXPECT_EQ(FilesIn(dir.Path("small")), Strings{job.smallOut}) << job.formTag;
+        Strings failures;
+        for (const auto& line : LogLines())
+            if (line.find("■■■■■") != std::string::npos) failures.push_back(line);
+        ASSERT_EQ(failures.size(), 1u) << job.formTag;
+        EXPECT_NE(failures[0].find(job.big + job.reason), std::string::npos) << failures[0];
+        EXPECT_EQ(dialogs.Calls,
+                  (std::vector<DialogCall>{{"MessageBox", failures[0], "Error Msg", MB_ICONERROR},
+                                           {"ShowMessage", "Complete", "", 0}}));
+        fs::remove(dir.Path("small") / job.smallOut);
+    }
 }
 
 } // namespace
