@@ -50,6 +50,20 @@ TLabel* MakeLabel(TForm* form, TWinControl* parent, const char* name, const char
     return label;
 }
 
+// A right-aligned bold number.
+TLabel* MakeFigure(TForm* form, TWinControl* parent, const char* name, const char* caption,
+                   TRect bounds, TColor color) {
+    TLabel* label = MakeLabel(form, parent, name, caption, bounds.Left, bounds.Top);
+    label->SetAutoSize(false);
+    label->SetBounds(bounds.Left, bounds.Top, bounds.Right - bounds.Left,
+                     bounds.Bottom - bounds.Top);
+    label->SetAlignment(taRightJustify);
+    SetDesignFont(label->Font(), -13);
+    label->Font()->SetStyle({fsBold});
+    label->Font()->SetColor(color);
+    return label;
+}
+
 // Low 32 bits of each file's size, added in 32 bits: the total is only ever a rough figure.
 std::uint32_t TotalSize(const std::string& list) {
     TStringList names;
@@ -94,13 +108,7 @@ void TFmDialog::CreateControls() {
     lbl1->SetAlignment(taCenter);
     SetDesignFont(lbl1->Font(), -13);
 
-    lbl_sec = MakeLabel(this, this, "lbl_sec", "NN", 96, 42);
-    lbl_sec->SetAutoSize(false);
-    lbl_sec->SetBounds(96, 42, 60, 16);
-    lbl_sec->SetAlignment(taRightJustify);
-    SetDesignFont(lbl_sec->Font(), -13);
-    lbl_sec->Font()->SetStyle({fsBold});
-    lbl_sec->Font()->SetColor(clRed);
+    lbl_sec = MakeFigure(this, this, "lbl_sec", "NN", Rect(96, 42, 156, 58), clRed);
     lbl3 = MakeLabel(this, this, "lbl3", "秒後に自動実行されます。", 160, 43);
 
     Panel2 = new TPanel(this);
@@ -113,13 +121,7 @@ void TFmDialog::CreateControls() {
     Panel2->SetBevelOuter(bvLowered);
     Panel2->SetCaption("");
     Label1 = MakeLabel(this, Panel2, "Label1", "合計書込みサイズ", 8, 6);
-    lbl_size = MakeLabel(this, Panel2, "lbl_size", "", 100, 5);
-    lbl_size->SetAutoSize(false);
-    lbl_size->SetBounds(100, 5, 40, 16);
-    lbl_size->SetAlignment(taRightJustify);
-    SetDesignFont(lbl_size->Font(), -13);
-    lbl_size->Font()->SetStyle({fsBold});
-    lbl_size->Font()->SetColor(clTeal);
+    lbl_size = MakeFigure(this, Panel2, "lbl_size", "", Rect(100, 5, 140, 21), clTeal);
     Label3 = MakeLabel(this, Panel2, "Label3", "MB", 146, 6);
 
     auto button = [this](const char* name, const char* caption, int tag, int left) {
