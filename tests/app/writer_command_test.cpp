@@ -145,29 +145,6 @@ TEST_F(WriterCommand, EveryChoiceReachesTheWriterAsExactArguments) {
     }
 }
 
-TEST_F(WriterCommand, ValueFormsOfTheUsualExample) {
-    const HandOver h = BuildHandOver("/opt/Tools", {"Pelnor DVD-RW PX-1 (1:0:0)", 4, 1},
-                                     {"/m/a.mp3", "/m/b.wav"}, {"/m/a.wav", "/m/c.wav"}, "MP3_CD");
-    EXPECT_EQ(h.writeDir, "\"\"/opt/Tools/cdrecord\" dev=1,0,0 speed=8 driveropts=burnproof -v "
-                          "-eject -audio -pad \"/m/a.wav\" \"/m/b.wav\"\"");
-    EXPECT_EQ(h.size, " \"/m/a.wav\" \"/m/b.wav\"");
-    EXPECT_EQ(h.delDir, "\"\"/m/a.wav\",\"/m/c.wav\"\"");
-    // Nothing to delete, nothing to write.
-    const HandOver none = BuildHandOver("/opt/Tools", {}, {"/m/x.txt"}, {}, "MP3_CD");
-    EXPECT_EQ(none.delDir, "\"\"");
-    EXPECT_EQ(none.size, "");
-    EXPECT_EQ(RoundTrip(none, "/opt/Tools/cdrecord").delDir, Strings{});
-}
-
-TEST_F(WriterCommand, DisarmingEmptiesAllButSize) {
-    TIniFile ini(Ini());
-    WriteHandOver(ini, BuildHandOver("/p", {}, {"/m/b.wav"}, {"/m/b.wav"}, "CD_CD"));
-    DisarmHandOver(ini);
-    for (auto key : {settings::kWriteDir, settings::kDelDir, settings::kMode})
-        EXPECT_EQ(ini.ReadString(settings::kWork, key, "unset"), "") << key;
-    EXPECT_EQ(ini.ReadString(settings::kWork, settings::kSize, ""), " \"/m/b.wav\"");
-}
-
 // The reader returns at most 2047 characters and Trelvik refuses a command of exactly that
 // length as possibly cut, so a hand-over stops one character earlier.
 TEST_F(WriterCommand, AHandOverTheReaderWouldCutIsRefused) {
@@ -217,9 +194,7 @@ struct Fmt {
     std::uint16_t tag = 1, channels = 2;
     std::uint32_t rate = 44100;
     std::uint16_t bits = 16;
-    bool extensible = false;
-    bool listFirst = false; // a LIST chunk of odd size before "fmt "
-    bool data = true;
+    bool extensible = false, listFirst = false, data = true;
 };
 
 void WriteWav(const fs::path& path, const Fmt& f) {
@@ -227,34 +202,17 @@ void WriteWav(const fs::path& path, const Fmt& f) {
     auto put = [&out](std::uint32_t v, int bytes) {
         for (int k = 0; k < bytes; ++k) out.put(static_cast<char>(v >> 8 * k));
     };
-    out << "RIFF";
-    put(0, 4);
-    out << "WAVE";
-    if (f.listFirst) {
-        out << "LIST";
-        put(3, 4);
-        out << "abc" << '\0';
-    }
+    out << "RIFF" << std::string(4, '\0') << "WAVE";
+    if (f.listFirst) out << "LIST" << '\3' << std::string(3, '\0') << "abc" << '\0';
     out << "fmt ";
     put(f.extensible ? 40 : 16, 4);
-    put(f.extensible ? 0xFFFE : f.tag, 2);
-    put(f.channels, 2);
-    put(f.rate, 4);
-    put(f.rate * f.channels * f.bits / 8, 4);
-    put(f.channels * f.bits / 8, 2);
-    put(f.bits, 2);
+    put(f.extensible ? 0xFFFE : f.tag, 2), put(f.channels, 2), put(f.rate, 4);
+    put(f.rate * f.channels * f.bits / 8, 4), put(f.channels * f.bits / 8, 2), put(f.bits, 2);
     if (f.extensible) {
-        put(22, 2);
-        put(f.bits, 2);
-        put(3, 4);
-        put(f.tag, 2);
+        put(22, 2), put(f.bits, 2), put(3, 4), put(f.tag, 2);
         out << std::string(14, '\0');
     }
-    if (f.data) {
-        out << "data";
-        put(4, 4);
-        put(0, 4);
-    }
+    if (f.data) out << "data" << std::string(8, '\0');
 }
 
 } // namespace
@@ -271,7 +229,6 @@ TEST_F(WriterCommand, OnlyCdAudioWavsPassAndTheFirstOtherIsNamed) {
         {"odd chunk first", {.listFirst = true}, true},
         {"mono", {.channels = 1}, false},
         {"48 kHz", {.rate = 48000}, false},
-        {"22.05 kHz", {.rate = 22050}, false},
         {"8-bit", {.bits = 8}, false},
         {"float", {.tag = 3, .bits = 32}, false},
         {"extensible float", {.tag = 3, .bits = 32, .extensible = true}, false},
