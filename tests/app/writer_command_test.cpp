@@ -2,6 +2,7 @@
 // Trelvik reads it and split into the exact argv the writer gets; the checks made before a
 // hand-over.
 #include "app/writer_command.h"
+#include "framework/forms.h"
 #include "framework/ini_file.h"
 #include "framework/strings.h"
 #include "platform/process.h"
@@ -186,6 +187,24 @@ TEST_F(WriterCommand, PathsTheListsCannotCarryAreRefusedByName) {
     EXPECT_EQ(folder->rfind("/a\"b", 0), 0u);
     EXPECT_FALSE(CheckHandOver("/p", {"/m/ok.wav"},
                                BuildHandOver("/p", choice, {"/m/ok.wav"}, {}, "MP3_CD")));
+}
+
+TEST_F(WriterCommand, StartingTrelvikLogsTheCommandStartsItAndEndsSonvale) {
+    const fs::path started = dir_ / "started";
+    std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << started.string() << "'\n";
+    fs::permissions(dir_ / "Trelvik", fs::perms::owner_all);
+    TApplication* saved = Application;
+    TApplication app(nullptr);
+    Application = &app;
+    Strings log;
+    const HandOver h = BuildHandOver(dir_.string(), {}, {"/m/a.wav"}, {}, "MP3_CD");
+    StartTrelvik(dir_.string(), h, [&](const std::string& line) { log.push_back(line); });
+    app.ProcessMessages();
+    EXPECT_TRUE(app.Terminated());
+    Application = saved;
+    EXPECT_EQ(log, (Strings{"書込み実行", h.writeDir.substr(1, h.writeDir.size() - 2)}));
+    for (int i = 0; i < 500 && !fs::exists(started); ++i) usleep(10000);
+    EXPECT_TRUE(fs::exists(started));
 }
 
 namespace {
