@@ -23,4 +23,7 @@ private:
     int fd_;
 };
 
+// The lock of Sonvale's single instance, which Trelvik waits for before starting Sonvale again.
+inline constexpr const char* kSonvaleInstanceLock = "DoubleOpenChk";
+
 } // namespace sv::platform

@@ -4,8 +4,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,8 +21,9 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Starts argv[0] with posix_spawnp; the child's pid, or -1.
-pid_t Spawn(const std::vector<std::string>& argv, bool newSession) {
+// Starts argv[0] with posix_spawnp; the child's pid, or -1. With `outputFd` set, the child's
+// standard output and error both go there.
+pid_t Spawn(const std::vector<std::string>& argv, bool newSession, int outputFd = -1) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -34,8 +37,15 @@ pid_t Spawn(const std::vector<std::string>& argv, bool newSession) {
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setflags(&attr, flags);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
+    }
     pid_t pid = -1;
-    int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     return rc == 0 ? pid : -1;
 }
@@ -48,6 +58,38 @@ std::optional<int> Wait(pid_t pid) {
         if (errno != EINTR) return std::nullopt;
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return std::nullopt;
+}
+
+// Hands everything the child writes to `output` until the child has ended. A program it started
+// may keep the pipe open after it has gone, so the end of the child, not the end of the pipe,
+// ends the reading; what it wrote before ending is still read.
+void ForwardOutput(int fd, pid_t pid, const std::function<void(std::string_view)>& output) {
+    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    bool ended = false;
+    char buffer[4096];
+    while (true) {
+        if (pidfd >= 0 && !ended) {
+            pollfd p[2] = {{fd, POLLIN, 0}, {pidfd, POLLIN, 0}};
+            if (poll(p, 2, -1) < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            if (p[1].revents != 0) {
+                ended = true;
+                fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            } else if (p[0].revents == 0) {
+                continue;
+            }
+        }
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            output(std::string_view(buffer, static_cast<std::size_t>(n)));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        break; // the end of the pipe, or nothing more from a child that has ended
+    }
+    if (pidfd >= 0) close(pidfd);
 }
 
 // Starts the program as a grandchild in its own session, so it is never our zombie and outlives
@@ -189,14 +231,42 @@ std::string ResolveProgram(const std::string& program) {
     }
 }
 
-std::optional<int> RunAndWait(std::string_view commandLine) {
+namespace {
+
+// The resolved program and its arguments, or nothing when the program cannot be found.
+std::vector<std::string> ArgvOf(std::string_view commandLine) {
     CommandLine cmd = SplitCommandLine(commandLine, IsRunnableProgram);
     std::string program = ResolveProgram(cmd.program);
-    if (program.empty()) return std::nullopt;
+    if (program.empty()) return {};
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), cmd.arguments.begin(), cmd.arguments.end());
+    return argv;
+}
+
+} // namespace
+
+std::optional<int> RunAndWait(std::string_view commandLine) {
+    std::vector<std::string> argv = ArgvOf(commandLine);
+    if (argv.empty()) return std::nullopt;
     pid_t pid = Spawn(argv, false);
     if (pid < 0) return std::nullopt;
+    return Wait(pid);
+}
+
+std::optional<int> RunAndWait(std::string_view commandLine,
+                              const std::function<void(std::string_view)>& output) {
+    std::vector<std::string> argv = ArgvOf(commandLine);
+    if (argv.empty()) return std::nullopt;
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+    pid_t pid = Spawn(argv, false, pipeFds[1]);
+    close(pipeFds[1]);
+    if (pid < 0) {
+        close(pipeFds[0]);
+        return std::nullopt;
+    }
+    ForwardOutput(pipeFds[0], pid, output);
+    close(pipeFds[0]);
     return Wait(pid);
 }
 

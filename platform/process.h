@@ -30,6 +30,10 @@ std::string ResolveProgram(const std::string& program);
 // Runs the command line and waits for it. The exit code, or nullopt when the program could not
 // be started or was killed by a signal.
 std::optional<int> RunAndWait(std::string_view commandLine);
+// The same, with the program's standard output and error joined and handed to `output` as they
+// come.
+std::optional<int> RunAndWait(std::string_view commandLine,
+                              const std::function<void(std::string_view)>& output);
 
 // Starts a program with no arguments, detached from us. False when it could not be started.
 bool StartProgram(const std::string& path);

@@ -1,0 +1,194 @@
+#include "app/writer_command.h"
+
+#include "app/conv_paths.h"
+#include "framework/forms.h"
+#include "framework/ini_file.h"
+#include "platform/process.h"
+#include "platform/profile.h"
+#include "platform/program_folder.h"
+#include "platform/settings_keys.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <fstream>
+
+namespace sv::app {
+
+namespace {
+
+constexpr std::string_view kWriterProgram = "cdrecord";
+constexpr std::string_view kTrelvikProgram = "Trelvik";
+
+std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    out += text;
+    out += '"';
+    return out;
+}
+
+// A value as the settings reader gives it back (before its length limit).
+std::string_view AsRead(std::string_view stored) {
+    if (stored.size() >= 2 && stored.front() == '"' && stored.back() == '"')
+        return stored.substr(1, stored.size() - 2);
+    return stored;
+}
+
+// " \"a\" \"b\"": the WAV part of the command line, and the SIZE value.
+std::string WavOperands(const std::vector<std::string>& wavs) {
+    std::string out;
+    for (const std::string& wav : wavs) out += " " + Quoted(wav);
+    return out;
+}
+
+std::uint32_t Le(const unsigned char* p, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+enum class WavCheck { ok, unreadable, wrongFormat };
+
+// Only 44.1 kHz, 16-bit, stereo PCM goes on an audio disc as it is.
+WavCheck CheckWav(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::array<unsigned char, 12> head{};
+    if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) return WavCheck::unreadable;
+    if (std::string_view(reinterpret_cast<char*>(head.data()), 4) != "RIFF" ||
+        std::string_view(reinterpret_cast<char*>(head.data()) + 8, 4) != "WAVE")
+        return WavCheck::wrongFormat;
+    bool formatOk = false;
+    std::array<unsigned char, 8> chunk{};
+    while (in.read(reinterpret_cast<char*>(chunk.data()), chunk.size())) {
+        const std::string_view id(reinterpret_cast<char*>(chunk.data()), 4);
+        const std::uint32_t size = Le(chunk.data() + 4, 4);
+        if (id == "data") return formatOk ? WavCheck::ok : WavCheck::wrongFormat;
+        if (id == "fmt ") {
+            std::array<unsigned char, 40> fmt{};
+            if (size < 16) return WavCheck::wrongFormat;
+            const std::uint32_t want = std::min<std::uint32_t>(size, fmt.size());
+            if (!in.read(reinterpret_cast<char*>(fmt.data()), want)) return WavCheck::wrongFormat;
+            std::uint32_t tag = Le(fmt.data(), 2);
+            if (tag == 0xFFFE && want >= 26) tag = Le(fmt.data() + 24, 2); // extensible
+            formatOk = tag == 1 && Le(fmt.data() + 2, 2) == 2 && Le(fmt.data() + 4, 4) == 44100 &&
+                       Le(fmt.data() + 14, 2) == 16;
+            in.seekg(static_cast<std::streamoff>(size - want + (size & 1)), std::ios::cur);
+        } else {
+            in.seekg(static_cast<std::streamoff>(size) + (size & 1), std::ios::cur);
+        }
+    }
+    return WavCheck::wrongFormat;
+}
+
+} // namespace
+
+int WriterSpeed(int speedIndex) {
+    if (speedIndex < 0 || speedIndex >= static_cast<int>(std::size(kWriterSpeeds)))
+        return kWriterSpeedOther;
+    return kWriterSpeeds[speedIndex].value;
+}
+
+std::string WriterDriveAddress(std::string_view driveText) {
+    if (driveText.size() < 6) return {};
+    std::string address(driveText.substr(driveText.size() - 6, 5));
+    for (char& c : address)
+        if (c == ':') c = ',';
+    return address;
+}
+
+std::optional<std::string> DiscWavOf(std::string_view item) {
+    const std::string extension = platform::ToLowerAscii(PathExtension(item));
+    if (extension == ".mp3") return ChangePathExtension(item, ".wav");
+    if (extension == ".wav") return std::string(item);
+    return std::nullopt;
+}
+
+std::vector<std::string> DiscWavs(const std::vector<std::string>& items) {
+    std::vector<std::string> wavs;
+    for (const std::string& item : items)
+        if (auto wav = DiscWavOf(item)) wavs.push_back(std::move(*wav));
+    return wavs;
+}
+
+std::string WriterCommandLine(std::string_view programDir, const WriterChoice& choice,
+                              const std::vector<std::string>& items) {
+    std::string line = Quoted(platform::JoinPath(programDir, kWriterProgram));
+    line += " dev=" + WriterDriveAddress(choice.driveText);
+    line += " speed=" + std::to_string(WriterSpeed(choice.speedIndex));
+    if (choice.burnProof == 1) line += " driveropts=burnproof";
+    line += " -v -eject -audio -pad";
+    line += WavOperands(DiscWavs(items));
+    return line;
+}
+
+HandOver BuildHandOver(std::string_view programDir, const WriterChoice& choice,
+                       const std::vector<std::string>& items,
+                       const std::vector<std::string>& createdWavs, std::string_view mode) {
+    HandOver h;
+    h.writeDir = Quoted(WriterCommandLine(programDir, choice, items));
+    h.size = WavOperands(DiscWavs(items));
+    std::string list;
+    for (const std::string& wav : createdWavs) list += (list.empty() ? "" : ",") + Quoted(wav);
+    h.delDir = Quoted(list);
+    h.mode = std::string(mode);
+    return h;
+}
+
+std::optional<std::string> CheckHandOver(std::string_view programDir,
+                                         const std::vector<std::string>& wavs,
+                                         const HandOver& handOver) {
+    std::vector<std::string_view> paths{programDir};
+    paths.insert(paths.end(), wavs.begin(), wavs.end());
+    for (std::string_view path : paths)
+        if (path.find_first_of("\"\r\n") != std::string_view::npos)
+            return std::string(path) +
+                   " は名前に使えない文字（\"や改行）を含むため書き込めません。中止します。";
+    for (std::string_view value : {handOver.writeDir, handOver.size, handOver.delDir})
+        if (platform::CodePointCount(AsRead(value)) >= platform::kProfileValueLimit)
+            return "書込みデータが多すぎるか、ファイルの場所が長すぎます（書込みコマンドは" +
+                   std::to_string(platform::kProfileValueLimit - 1) +
+                   "文字まで）。曲数を減らすか、短い名前のフォルダに移して下さい。中止します。";
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckDiscWavs(const std::vector<std::string>& wavs) {
+    for (const std::string& wav : wavs) {
+        switch (CheckWav(wav)) {
+        case WavCheck::ok:
+            break;
+        case WavCheck::unreadable:
+            return wav + " が読み込めません。中止します。";
+        case WavCheck::wrongFormat:
+            return wav + " はCDに書き込めない形式です（44."
+                         "1kHz・16ビット・ステレオのWAVだけが書き込めます）。"
+                         "中止します。";
+        }
+    }
+    return std::nullopt;
+}
+
+void WriteHandOver(TIniFile& ini, const HandOver& handOver) {
+    ini.WriteString(settings::kWork, settings::kWriteDir, handOver.writeDir);
+    ini.WriteString(settings::kWork, settings::kDelDir, handOver.delDir);
+    ini.WriteString(settings::kWork, settings::kSize, handOver.size);
+    ini.WriteString(settings::kWork, settings::kMode, handOver.mode);
+}
+
+void DisarmHandOver(TIniFile& ini) {
+    ini.WriteString(settings::kWork, settings::kWriteDir, "");
+    ini.WriteString(settings::kWork, settings::kDelDir, "");
+    ini.WriteString(settings::kWork, settings::kMode, "");
+}
+
+void StartTrelvik(std::string_view programDir, const HandOver& handOver,
+                  const std::function<void(const std::string&)>& writeLog) {
+    writeLog("書込み実行");
+    writeLog(std::string(AsRead(handOver.writeDir)));
+    Application->ProcessMessages();
+    // A failed start leaves the section armed; showing a disc-writing page disarms it again.
+    platform::StartProgram(platform::JoinPath(programDir, kTrelvikProgram));
+    Application->Terminate();
+}
+
+} // namespace sv::app

@@ -1,0 +1,214 @@
+// Trelvik's dialog in-process: the countdown, the result of each kind of writer run and the
+// clean-up, with real writer processes and scripted message boxes. The whole program, the
+// restart and Cancel are tested in tests/e2e.
+#include "controls/vorsa_button.h"
+#include "framework/extctrls.h"
+#include "framework/stdctrls.h"
+#include "platform/process.h"
+#include "tests/framework/test_helpers.h"
+#include "writer/dialog_form.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using sv::writer::TFmDialog;
+using Calls = std::vector<sv::test::DialogCall>;
+
+namespace sv::writertest {
+
+namespace {
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const test::DialogCall kSuccess{"MessageBox", "正常終了しました。", "書込み処理", 0};
+const test::DialogCall kFailure{"MessageBox", "異常終了しました。", "書込み処理", 0x30};
+
+} // namespace
+
+class TrelvikDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int count = 0;
+        dir_ = fs::temp_directory_path() /
+               ("sv-trelvik " + std::to_string(getpid()) + "-" + std::to_string(count++));
+        fs::create_directories(dir_);
+        // Sonvale's lock, which the restart waits for, is this test's own.
+        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+        savedApp_ = Application;
+        Application = &app_;
+    }
+    void TearDown() override {
+        delete form_;
+        Application = savedApp_;
+        fs::remove_all(dir_);
+    }
+
+    std::string Script(const std::string& name, const std::string& body) {
+        const fs::path path = dir_ / name;
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(path, fs::perms::owner_all);
+        return path.string();
+    }
+    // Records its arguments, says something on both outputs and exits with `code`.
+    std::string Writer(int code) {
+        return "\"" +
+               Script("writer w", "printf '%s\\n' \"$@\" > '" + Args().string() +
+                                      "'\necho out\necho err >&2\nexit " + std::to_string(code)) +
+               "\"";
+    }
+    fs::path Args() const { return dir_ / "args"; }
+    fs::path Ini() const { return dir_ / "main.ini"; }
+    void WriteIni(const std::string& work, const std::string& more = "") {
+        std::ofstream(Ini()) << "[MAIN]\nTITLE=\n[WORK]\n" << work << more;
+    }
+    TFmDialog* Show() {
+        delete form_;
+        form_ = new TFmDialog(nullptr, dir_.string());
+        app_.RegisterForm(form_);
+        form_->Show();
+        return form_;
+    }
+
+    fs::path dir_;
+    TApplication* savedApp_ = nullptr;
+    TApplication app_{nullptr};
+    test::ScriptedDialogs dialogs_;
+    TFmDialog* form_ = nullptr;
+};
+
+TEST_F(TrelvikDialog, CountsDownOnceASecondAndWritesOnTheTickAfterZero) {
+    WriteIni("MODE=MP3_CD\nWRITEDIR=" + Writer(0) + " x\n", "[MP3_CD]\nWAIT=2\n");
+    TFmDialog* d = Show();
+    EXPECT_EQ(d->Timer->Interval(), 1000);
+    std::vector<std::string> shown{d->lbl_sec->Caption()};
+    for (int tick = 0; tick < 3; ++tick) {
+        EXPECT_FALSE(fs::exists(Args()));
+        d->Timer->Fire();
+        shown.push_back(d->lbl_sec->Caption());
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"2", "1", "0", "0"}));
+    EXPECT_EQ(ReadText(Args()), "x\n");
+    EXPECT_FALSE(d->Timer->Enabled());
+
+    // A negative WAIT counts as 0; another mode text counts 60.
+    WriteIni("MODE=CD_CD\n", "[CD_CD]\nWAIT=-2147483648\n");
+    EXPECT_EQ(Show()->lbl_sec->Caption(), "0");
+    WriteIni("MODE=anything\n");
+    EXPECT_EQ(Show()->CountDown, 60);
+    EXPECT_TRUE(form_->Timer->Enabled());
+}
+
+TEST_F(TrelvikDialog, Wait999WaitsForOkAndOkWithoutACommandKeepsTheDialog) {
+    WriteIni("MODE=CD_CD\n"); // WAIT missing: 999
+    TFmDialog* d = Show();
+    EXPECT_FALSE(d->Timer->Enabled());
+    EXPECT_FALSE(d->lbl_sec->Visible());
+    EXPECT_FALSE(d->lbl3->Visible());
+    EXPECT_EQ(d->lbl1->Caption(), "書込みを開始します。ブランクディスクを挿入してください。");
+    d->btn_ok->Click();
+    EXPECT_EQ(dialogs_.Calls,
+              (Calls{{"ShowMessage", "コマンドがありません。中止します。", "", 0}}));
+    app_.ProcessMessages();
+    EXPECT_FALSE(app_.Terminated());
+}
+
+TEST_F(TrelvikDialog, OkStopsTheCountdownBeforeTheResultCanLetATickIn) {
+    WriteIni("MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\n", "[MP3_CD]\nWAIT=0\n");
+    TFmDialog* d = Show();
+    bool timerOnDuringBox = false;
+    dialogs_.OnMessage = [&](const test::DialogCall&) { timerOnDuringBox |= d->Timer->Enabled(); };
+    d->btn_ok->Click();
+    EXPECT_FALSE(timerOnDuringBox);
+    EXPECT_EQ(dialogs_.Calls, Calls{kSuccess});
+}
+
+// Every way a writer run can end, what the user is told, and what the log holds; the work file
+// goes and the keys are emptied after each.
+TEST_F(TrelvikDialog, ResultFollowsTheWriterAndCleanUpAlwaysFollows) {
+    struct Case {
+        const char* name;
+        std::function<std::string()> command;
+        test::DialogCall result;
+        const char* log;
+    };
+    const std::vector<Case> cases = {
+        {"exit 0", [&] { return Writer(0) + " a"; }, kSuccess, "out\nerr\n"},
+        {"exit 1", [&] { return Writer(1); }, kFailure, "out\nerr\n"},
+        {"missing", [&] { return "\"" + (dir_ / "none").string() + "\""; }, kFailure, "Trelvik"},
+        {"killed", [&] { return "\"" + Script("k", "kill -9 $$") + "\""; }, kFailure, "Trelvik"},
+        {"blank", [] { return std::string("  "); }, kFailure, "Trelvik"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs_.Calls.clear();
+        const fs::path made = dir_ / "made, 1.wav";
+        std::ofstream(made) << "x";
+        const std::string rest = "[MP3_CD]\nWAIT=0\n";
+        WriteIni("WRITEDIR=x\nSIZE=y\nDELDIR=\"\"" + made.string() + "\"\"\nMODE=MP3_CD\n", rest);
+        Show()->RunWriteCommand(c.command());
+        EXPECT_EQ(dialogs_.Calls, Calls{c.result});
+        // Each write replaces the log of the one before.
+        EXPECT_EQ(ReadText(dir_ / "cdrecord.log").rfind(c.log, 0), 0u);
+        EXPECT_FALSE(fs::exists(made));
+        EXPECT_EQ(ReadText(Ini()),
+                  "[MAIN]\nTITLE=\n[WORK]\nWRITEDIR=\nSIZE=\nDELDIR=\nMODE=\n" + rest);
+    }
+}
+
+TEST_F(TrelvikDialog, ACommandAtTheReadersLimitMayBeCutAndIsNotRun) {
+    const std::string head = Writer(0) + " ";
+    WriteIni("MODE=MP3_CD\n");
+    TFmDialog* d = Show();
+    std::string fill; // two-byte characters: the limit counts characters
+    for (std::size_t i = head.size(); i < 2047; ++i) fill += "あ";
+    d->RunWriteCommand(head + fill);
+    EXPECT_FALSE(fs::exists(Args()));
+    fill.resize(fill.size() - 3);
+    d->RunWriteCommand(head + fill);
+    EXPECT_EQ(ReadText(Args()), fill + "\n");
+    EXPECT_EQ(dialogs_.Calls, (Calls{kFailure, kSuccess}));
+}
+
+TEST_F(TrelvikDialog, AFailedDeletionAsksAndNoKeepsTheKeys) {
+    const fs::path kept = dir_ / "kept.wav";
+    std::ofstream(kept) << "k";
+    const std::string gone = (dir_ / "gone.wav").string();
+    const std::string work = "MODE=MP3_CD\nDELDIR=\"\"" + gone + "\",\"" + kept.string() + "\"\"\n";
+    WriteIni(work);
+    dialogs_.Answers = {IDNO};
+    Show()->CleanUpWork();
+    EXPECT_EQ(dialogs_.Calls, (Calls{{"MessageBox", gone + "削除失敗しました。処理を続けますか？",
+                                      "Error Msg", 0x34}}));
+    EXPECT_TRUE(fs::exists(kept));
+    EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\n" + work);
+
+    // Keys missing from the file are appended as they are written, so their order shows.
+    dialogs_.Answers = {IDYES};
+    form_->CleanUpWork();
+    EXPECT_FALSE(fs::exists(kept));
+    EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\nMODE=\nDELDIR=\nWRITEDIR=\nSIZE=\n");
+}
+
+// A program the writer leaves behind may keep the output open; the run ends with the writer.
+TEST(RunWithOutput, EndsWithTheProgramEvenWhenItsChildKeepsTheOutputOpen) {
+    std::string seen;
+    const auto start = std::chrono::steady_clock::now();
+    const auto code =
+        platform::RunAndWait("/bin/sh -c \"echo before; (sleep 5 &) ; echo after; exit 4\"",
+                             [&](std::string_view text) { seen += text; });
+    EXPECT_EQ(code, 4);
+    EXPECT_EQ(seen, "before\nafter\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+}
+
+} // namespace sv::writertest
