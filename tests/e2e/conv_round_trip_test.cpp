@@ -17,33 +17,6 @@ namespace {
 
 using X = sv::e2e::XDisplay;
 
-constexpr int kShift = 50;
-constexpr int kReturn = 36;
-
-// Evdev key codes of the default (US) keymap for the characters of a path; 0 for none.
-std::pair<int, bool> KeyOf(char c) {
-    static const std::string rows[] = {"1234567890-", "qwertyuiop", "asdfghjkl", "zxcvbnm,./"};
-    static const int starts[] = {10, 24, 38, 52};
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool upper = lower != c;
-    if (c == '_') return {20, true};
-    for (int r = 0; r < 4; ++r)
-        if (auto at = rows[r].find(lower); at != std::string::npos)
-            return {starts[r] + static_cast<int>(at), upper};
-    return {0, false};
-}
-
-void Type(X& display, const std::string& text) {
-    for (char c : text) {
-        const auto [key, shift] = KeyOf(c);
-        ASSERT_NE(key, 0) << "no key for " << c;
-        if (shift) display.Key(kShift, true);
-        display.Tap(key);
-        if (shift) display.Key(kShift, false);
-    }
-    display.Sync();
-}
-
 void WriteWav(const fs::path& path, int samples) {
     std::ofstream out(path, std::ios::binary);
     auto put = [&out](uint32_t v, int bytes) {
@@ -100,8 +73,8 @@ TEST(ConvRoundTrip, WavToMp3AndBackThroughTheProgram) {
         display.Click(619, 234); // 追加
         display.Sync();
         std::this_thread::sleep_for(2s);
-        Type(display, source.string());
-        display.Tap(kReturn);
+        EXPECT_TRUE(display.Type(source.string()));
+        display.Tap(X::kReturn);
         display.Sync();
         std::this_thread::sleep_for(500ms);
         display.Click(185, 485); // 実　行
@@ -121,7 +94,7 @@ TEST(ConvRoundTrip, WavToMp3AndBackThroughTheProgram) {
             },
             30s);
         std::this_thread::sleep_for(1s);
-        display.Tap(kReturn); // "Complete"
+        display.Tap(X::kReturn); // "Complete"
         display.Sync();
         std::this_thread::sleep_for(300ms);
         return made;
