@@ -7,6 +7,8 @@
 
 #include <QKeyEvent>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace sv {
 namespace {
@@ -54,6 +56,15 @@ protected:
     void TearDown() override {
         form.reset();
         test::MoveCursorAway();
+    }
+    // A combo of the form at the given top, with these rows in its list.
+    template <class Combo = TCustomFlatCombo>
+    Combo* AddCombo(int top, const std::vector<std::string>& rows) {
+        auto* combo = new Combo(form.get());
+        combo->SetParent(form.get());
+        combo->SetBounds(10, top, 150, 18);
+        for (const std::string& row : rows) combo->ListPart()->Items()->Add(row);
+        return combo;
     }
     std::unique_ptr<TForm> form;
     TFlatReferEdit* field = nullptr;
@@ -172,11 +183,7 @@ TEST_F(FlatComboTest, OneClickOnAPushButtonWhileTheFieldIsFocused) {
 }
 
 TEST_F(FlatComboTest, ClosingTheListCancelsOnlyOurOwnCapture) {
-    auto* combo = new TCustomFlatCombo(form.get());
-    combo->SetParent(form.get());
-    combo->SetBounds(10, 100, 150, 18);
-    combo->ListPart()->Items()->Add("alpha");
-    combo->ListPart()->Items()->Add("beta");
+    auto* combo = AddCombo(100, {"alpha", "beta"});
     auto* other = new TSpeedButton(form.get());
     other->SetParent(form.get());
     other->SetBounds(300, 10, 20, 20);
@@ -200,11 +207,7 @@ TEST_F(FlatComboTest, ClosingTheListCancelsOnlyOurOwnCapture) {
 }
 
 TEST_F(FlatComboTest, ListChoiceByKeysAndCancelModeFromOtherControls) {
-    auto* combo = new TCustomFlatCombo(form.get());
-    combo->SetParent(form.get());
-    combo->SetBounds(10, 100, 150, 18);
-    combo->ListPart()->Items()->Add("alpha");
-    combo->ListPart()->Items()->Add("beta");
+    auto* combo = AddCombo(100, {"alpha", "beta"});
     int clicks = 0;
     combo->OnClick = [&](TObject* s) {
         EXPECT_EQ(s, combo);
@@ -237,11 +240,7 @@ TEST_F(FlatComboTest, ListChoiceByKeysAndCancelModeFromOtherControls) {
 }
 
 TEST_F(FlatComboTest, OpeningTheListSelectsTheFirstRowStartingWithTheText) {
-    auto* combo = new TCustomFlatCombo(form.get());
-    combo->SetParent(form.get());
-    combo->SetBounds(10, 100, 150, 18);
-    for (const char* row : {"beta", "alpha", "Alphabet", "gamma"})
-        combo->ListPart()->Items()->Add(row);
+    auto* combo = AddCombo(100, {"beta", "alpha", "Alphabet", "gamma"});
     const std::pair<const char*, const char*> cases[] = {
         {"al", "alpha"}, {"AL", "alpha"}, {"alphab", "Alphabet"}, {"alpha", "alpha"}};
     for (auto [typed, chosen] : cases) {
@@ -262,11 +261,7 @@ TEST_F(FlatComboTest, OpeningTheListSelectsTheFirstRowStartingWithTheText) {
 
 TEST_F(FlatComboTest, KeysOfTheComboItselfAndOfItsEditAreHandledOnce) {
     // List-only style: the combo holds the focus and answers the keys itself.
-    auto* combo = new ListOnlyCombo(form.get());
-    combo->SetParent(form.get());
-    combo->SetBounds(10, 100, 150, 18);
-    combo->ListPart()->Items()->Add("alpha");
-    combo->ListPart()->Items()->Add("beta");
+    auto* combo = AddCombo<ListOnlyCombo>(100, {"alpha", "beta"});
     std::vector<int> keys;
     combo->OnKeyDown = [&](TObject* s, int& key, TShiftState) {
         EXPECT_EQ(s, combo);
@@ -283,10 +278,9 @@ TEST_F(FlatComboTest, KeysOfTheComboItselfAndOfItsEditAreHandledOnce) {
     EXPECT_EQ(keys, (std::vector<int>{VK_DOWN, VK_F4, VK_RETURN}));
 
     // The edit's style: a key the edit does not take passes the combo once, not twice.
-    auto* other = new TCustomFlatCombo(form.get());
-    other->SetParent(form.get());
-    other->SetBounds(10, 130, 150, 18);
-    for (int i = 0; i < 30; ++i) other->ListPart()->Items()->Add("row " + std::to_string(i));
+    std::vector<std::string> rows;
+    for (int i = 0; i < 30; ++i) rows.push_back("row " + std::to_string(i));
+    auto* other = AddCombo(130, rows);
     int downs = 0, ups = 0, listKeys = 0;
     other->OnKeyDown = [&](TObject*, int&, TShiftState) { ++downs; };
     other->OnKeyUp = [&](TObject*, int&, TShiftState) { ++ups; };
