@@ -30,11 +30,29 @@ std::optional<X::Window> OpenMenu(X& display) {
 
 // Top-level windows the program placed through the (absent) window manager: the main window
 // and its dialogs.
-int Dialogs(X& display) {
-    int n = 0;
+std::vector<X::Window> Windows(X& display) {
+    std::vector<X::Window> r;
     for (const X::Window& w : display.TopWindows())
-        if (w.viewable && !w.overrideRedirect) ++n;
-    return n;
+        if (w.viewable && !w.overrideRedirect) r.push_back(w);
+    return r;
+}
+
+int Dialogs(X& display) {
+    return static_cast<int>(Windows(display).size());
+}
+
+// Waits for one dialog over the main window and for it to take the keyboard focus: a key sent
+// before would be lost.
+bool WaitForDialog(X& display, std::uint32_t main) {
+    std::uint32_t dialog = 0;
+    const bool up = WaitUntil(
+        [&] {
+            const std::vector<X::Window> windows = Windows(display);
+            dialog = windows.size() == 2 ? windows.back().id : main;
+            return dialog != main;
+        },
+        10s);
+    return up && WaitUntil([&] { return display.FocusWindow() == dialog; }, 10s);
 }
 
 std::optional<X::Window> WaitForMenu(X& display) {
@@ -45,6 +63,16 @@ std::optional<X::Window> WaitForMenu(X& display) {
 
 bool WaitForNoMenu(X& display) {
     return WaitUntil([&] { return !OpenMenu(display); }, 10s);
+}
+
+// Repeats the action until the condition holds: input that comes while a closing dialog still
+// holds the program modal is lost.
+template <class Action, class Condition> bool Retry(Action action, Condition condition) {
+    for (int tries = 0; tries < 4; ++tries) {
+        action();
+        if (WaitUntil(condition, 3s)) return true;
+    }
+    return false;
 }
 
 bool WaitForPixel(X& display, int x, int y, std::uint32_t colour) {
@@ -67,6 +95,7 @@ TEST(ListPopupMenu, OpensFromTheMouseAndTheKeysAndItsItemsAct) {
         folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.Name()}});
     ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, 30s));
     ASSERT_TRUE(WaitUntil([&] { return Dialogs(display) == 1; }, 30s)) << "no main window";
+    const std::uint32_t main = Windows(display).front().id;
     std::this_thread::sleep_for(1s);
     display.MovePointer(396, 136); // "WAV→MP3"
     display.Sync();
@@ -75,38 +104,39 @@ TEST(ListPopupMenu, OpensFromTheMouseAndTheKeysAndItsItemsAct) {
     display.Sync();
     ASSERT_TRUE(WaitForPixel(display, kRowX, kRowY, kWhite)) << "the form did not come up";
 
-    // An empty list: the menu opens at the pointer; its play item tells that nothing is listed.
+    // An empty list: the menu opens at the pointer.
     display.Click(300, 320, X::kRightButton);
     std::optional<X::Window> menu = WaitForMenu(display);
     ASSERT_TRUE(menu) << "a right click on the empty list opened nothing";
     EXPECT_EQ(menu->x, 300);
     EXPECT_EQ(menu->y, 320);
-    display.Type("s"); // 再生(&S)
+    display.Tap(X::kEscape);
     EXPECT_TRUE(WaitForNoMenu(display));
-    EXPECT_TRUE(WaitUntil([&] { return Dialogs(display) == 2; }, 10s)) << "no message";
-    display.Tap(X::kReturn);
-    EXPECT_TRUE(WaitUntil([&] { return Dialogs(display) == 1; }, 10s));
 
-    // The menu key on the focused empty list opens it inside the list.
+    // The menu key on the list, focused by that click, opens it inside the list; its play item
+    // tells that nothing is listed.
     display.Tap(X::kMenu);
     display.Sync();
     menu = WaitForMenu(display);
     ASSERT_TRUE(menu) << "the menu key opened nothing";
     EXPECT_TRUE(InList(*menu)) << menu->x << "," << menu->y;
-    display.Tap(X::kEscape);
+    display.Type("s"); // 再生(&S)
     EXPECT_TRUE(WaitForNoMenu(display));
+    ASSERT_TRUE(WaitForDialog(display, main)) << "no message";
+    display.Tap(X::kReturn);
+    EXPECT_TRUE(WaitUntil([&] { return Dialogs(display) == 1; }, 10s));
 
     // One listed file, selected by a click.
-    display.Click(619, 234); // 追加
-    display.Sync();
-    std::this_thread::sleep_for(2s);
+    const auto dialogUp = [&] { return Dialogs(display) == 2; };
+    ASSERT_TRUE(Retry([&] { display.Click(619, 234); }, dialogUp)) << "no file dialog"; // 追加
+    ASSERT_TRUE(WaitForDialog(display, main));
     EXPECT_TRUE(display.Type(song.string()));
-    display.Tap(X::kReturn);
-    display.Sync();
-    std::this_thread::sleep_for(1s);
-    display.Click(kRowX, kRowY);
-    display.Sync();
-    ASSERT_TRUE(WaitForPixel(display, kRowX, kRowY, kSelectedRow)) << "the file was not listed";
+    // The dialog's completion list, when it comes up, takes the first Return for itself.
+    ASSERT_TRUE(Retry([&] { display.Tap(X::kReturn); }, [&] { return Dialogs(display) == 1; }))
+        << "the file dialog stayed open";
+    ASSERT_TRUE(Retry([&] { display.Click(kRowX, kRowY); },
+                      [&] { return display.Pixel(kRowX, kRowY) == kSelectedRow; }))
+        << "the file was not listed";
 
     // A right click on the item opens the menu there.
     display.Click(kRowX, kRowY, X::kRightButton);

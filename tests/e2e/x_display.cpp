@@ -233,9 +233,14 @@ bool XDisplay::Type(const std::string& text) {
 }
 
 bool XDisplay::Sync() {
+    return FocusWindow().has_value();
+}
+
+std::optional<std::uint32_t> XDisplay::FocusWindow() {
     const std::uint8_t req[4] = {kGetInputFocus, 0, 1, 0};
     std::vector<std::uint8_t> reply;
-    return Roundtrip(req, sizeof req, reply);
+    if (!Roundtrip(req, sizeof req, reply)) return std::nullopt;
+    return U32(reply.data() + 8);
 }
 
 std::vector<XDisplay::Window> XDisplay::TopWindows() {

@@ -54,6 +54,8 @@ public:
     std::vector<Window> TopWindows();
     // The colour of a screen pixel as 0xRRGGBB.
     std::optional<std::uint32_t> Pixel(int x, int y);
+    // The window that has the keyboard focus (1 for the window under the pointer, 0 for none).
+    std::optional<std::uint32_t> FocusWindow();
 
 private:
     void FakeInput(int type, int detail, int x, int y);
