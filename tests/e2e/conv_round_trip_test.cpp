@@ -18,8 +18,6 @@ namespace {
 
 using X = sv::e2e::XDisplay;
 
-constexpr int kReturn = 36;
-
 uint32_t WavDataSize(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     char head[44] = {};
@@ -68,7 +66,7 @@ TEST(ConvRoundTrip, WavToMp3AndBackThroughTheProgram) {
             },
             30s);
         std::this_thread::sleep_for(1s);
-        display.Tap(kReturn); // "Complete"
+        display.Tap(X::kReturn); // "Complete"
         display.Sync();
         std::this_thread::sleep_for(300ms);
         return made;
