@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -149,6 +150,36 @@ TEST_F(ProfileTest, ReadOnlyFileOrFolderRefusesTheWriteAndStaysUntouched) {
     int files = 0;
     for ([[maybe_unused]] auto& e : fs::directory_iterator(dir_)) ++files;
     EXPECT_EQ(files, 1); // no temporary file left behind
+}
+
+// The same for an ordinary user, whose folder would let the rename replace the file.
+TEST_F(ProfileTest, ReadOnlyFileRefusesAnOrdinaryUserToo) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    const fs::path folder = dir_ / "user";
+    fs::create_directories(folder);
+    const std::string readOnly = (folder / "ro.ini").string();
+    const std::string writable = (folder / "rw.ini").string();
+    std::ofstream(readOnly) << "[S]\nK=1\n";
+    std::ofstream(writable) << "[S]\nK=1\n";
+    for (const std::string& p : {folder.string(), readOnly, writable})
+        ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
+    fs::permissions(readOnly, fs::perms(0444));
+
+    auto writeAsUser = [](const std::string& path) {
+        pid_t child = fork();
+        if (child == 0) {
+            bool ok =
+                setgid(65534) == 0 && setuid(65534) == 0 && WriteProfileString(path, "S", "K", "2");
+            _exit(ok ? 0 : 1);
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    EXPECT_FALSE(writeAsUser(readOnly));
+    EXPECT_EQ(ReadProfileString(readOnly, "S", "K", ""), "1");
+    EXPECT_TRUE(writeAsUser(writable));
+    EXPECT_EQ(ReadProfileString(writable, "S", "K", ""), "2");
 }
 
 TEST_F(ProfileTest, WriteKeepsTheModeAndGoesThroughALinkToItsTarget) {
