@@ -1,11 +1,9 @@
 // Starts that cannot go on: the user is told why in a message box, and the program ends once
-// the box is closed; a running instance alone ends a start silently.
+// the box is closed.
 #include "tests/e2e/program_folder.h"
 #include "tests/e2e/x_display.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,14 +19,6 @@ namespace {
 
 constexpr int kReturn = 36;
 constexpr auto kStartTime = 30s;
-
-bool Held(const fs::path& lockFile) {
-    int fd = open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
-    close(fd);
-    return held;
-}
 
 // Starts Sonvale on the display, checks that it waits for the user, then answers the box with
 // Enter over the screen's centre (where a box without a parent comes up) and gives the status.
@@ -86,20 +76,4 @@ TEST(SonvaleStartFailure, ALockFileThatCannotBeOpenedIsTold) {
     ProgramFolder folder;
     fs::create_directory(folder.RuntimeDir() / "DoubleOpenChk.lock");
     EXPECT_EQ(ExitCode(StartAndAnswer(display, folder)), 1);
-}
-
-// Without a runtime folder the lock is in the user's own cache folder, not a shared one.
-TEST(SonvaleStartFailure, WithoutRuntimeFolderTheLockIsInTheUsersCache) {
-    ProgramFolder folder;
-    const fs::path home = folder.Dir().parent_path() / "home";
-    const std::map<std::string, std::string> env = {
-        {"XDG_RUNTIME_DIR", ""}, {"XDG_CACHE_HOME", ""}, {"HOME", home.string()}};
-    const fs::path lockFile = home / ".cache" / "DoubleOpenChk.lock";
-    pid_t first = folder.Start("Sonvale", env);
-    ASSERT_TRUE(WaitUntil([&] { return Held(lockFile); }, kStartTime));
-    pid_t second = folder.Start("Sonvale", env);
-    std::optional<int> status = WaitExit(second, kStartTime);
-    if (!status) KillAndReap(second);
-    EXPECT_EQ(ExitCode(status), 1);
-    KillAndReap(first);
 }
