@@ -50,10 +50,11 @@ int CheckStart(std::unique_ptr<platform::InstanceLock>& lock, std::string& failu
         return kExitStartFailed;
     }
     std::string why;
-    lock = platform::InstanceLock::Acquire(kInstanceLockName, &why);
+    lock = platform::InstanceLock::Acquire(platform::kSonvaleInstanceLock, &why);
     if (lock) return kExitOk;
     if (!why.empty())
-        failure = "二重起動防止用のファイル " + platform::InstanceLock::PathFor(kInstanceLockName) +
+        failure = "二重起動防止用のファイル " +
+                  platform::InstanceLock::PathFor(platform::kSonvaleInstanceLock) +
                   " を開けません。中止します。\n" + why;
     return kExitAlreadyRunning;
 }

@@ -19,8 +19,6 @@ inline constexpr int kExitAlreadyRunning = 1;
 // The start ended in the exception display: the decoder library or a form is missing.
 inline constexpr int kExitStartFailed = 2;
 
-inline constexpr const char* kInstanceLockName = "DoubleOpenChk";
-
 // What runs before the forms: the decoder library is bound, as a loader binds it before the
 // program runs, then the single-instance lock is taken into `lock`. kExitOk goes on;
 // kExitAlreadyRunning with an empty `failure` ends the start silently; any other end carries

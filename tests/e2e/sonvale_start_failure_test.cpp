@@ -54,8 +54,8 @@ TEST(SonvaleStartFailure, AMissingOrBrokenDecoderLibraryIsToldAndEndsTheStart) {
     ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
     const std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> breakages = {
         {"missing", [](const fs::path& library) { fs::remove(library); }},
-        {"cut short",
-         [](const fs::path& library) { fs::resize_file(library, fs::file_size(library) / 8); }},
+        // Cut inside the code: debug sections alone could go without harm.
+        {"cut short", [](const fs::path& library) { fs::resize_file(library, 4096); }},
         {"another library",
          [](const fs::path& library) {
              fs::copy_file(library.parent_path() / "libgogo.so", library,
