@@ -149,13 +149,9 @@ void TAniBtn::DrawObject(const TRect& rect, unsigned state) {
     // The face is composed off-screen and shown in one copy, so a frame change never flickers.
     work_->SetSize(rect.Width(), rect.Height());
     TCanvas* c = work_->Canvas();
-    const TRect r = DrawFace(c, rect, state);
-    TRect caption = r;
-    DrawFrame(caption);
-    c->Brush()->SetColor(Color());
-    DrawCaptionPasses(c, caption,
-                      [this](const TRect& t, int offset) { return DrawCaption(t, offset); });
-    DrawFocus(c, r, state);
+    DrawSteps(
+        c, rect, state, [this](TRect& area) { DrawFrame(area); },
+        [this](const TRect& t, int offset) { return DrawCaption(t, offset); });
     Canvas()->SetCopyMode(SRCCOPY);
     Canvas()->CopyRect(ClientRect(), c, Rect(0, 0, work_->Width(), work_->Height()));
 }

@@ -77,14 +77,7 @@ void TBmpanel::SetCaptionAlign(TCaptionAlign align) {
 }
 
 unsigned TBmpanel::getalign(TAlignment alignment) {
-    switch (alignment) {
-    case taRightJustify:
-        return DT_RIGHT;
-    case taCenter:
-        return DT_CENTER;
-    default:
-        return DT_LEFT;
-    }
+    return AlignFlag(alignment);
 }
 
 void TBmpanel::drawcondition(TCanvas* canvas, const TRect& r) {

@@ -98,7 +98,6 @@ TRect TColorBtn::DrawFace(TCanvas* canvas, const TRect& rect, unsigned state) {
     else
         canvas->Frame3D(r, light, dark, bevelWidth_);
     if (bevelStyle_ == cbStd && pressed) OffsetRect(r, 1, 1);
-    canvas->Brush()->SetColor(Color());
     return r;
 }
 
@@ -145,10 +144,9 @@ int TColorBtn::DrawCaption(const TRect& rect, int offset) {
 }
 
 void TColorBtn::DrawObject(const TRect& rect, unsigned state) {
-    TCanvas* c = canvas_.get();
-    const TRect r = DrawFace(c, rect, state);
-    DrawCaptionPasses(c, r, [this](const TRect& t, int offset) { return DrawCaption(t, offset); });
-    DrawFocus(c, r, state);
+    DrawSteps(
+        canvas_.get(), rect, state, [](TRect&) {},
+        [this](const TRect& t, int offset) { return DrawCaption(t, offset); });
 }
 
 void TColorBtn::Dispatch(TMessage& m) {

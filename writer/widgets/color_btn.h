@@ -1,13 +1,12 @@
 #pragma once
 // An owner-drawn push button whose whole face is one colour, with a 3-D bevel whose light and
 // dark edges are derived from that colour; the base of the point, bitmap and animated buttons.
+#include "framework/canvas.h"
 #include "framework/stdctrls.h"
 
 #include <memory>
 
 namespace sv {
-
-class TCanvas;
 
 enum class TColorBtnBevel { cbStd, cbLowered, cbRaised };
 using enum TColorBtnBevel;
@@ -49,14 +48,13 @@ protected:
     void CreateParams(TCreateParams& params) override;
     void Dispatch(TMessage& message) override;
 
-    // The painting steps the descendants share, each on the canvas given.
-    // Fill, focus frame, bevel and pressed offset; returns what is left inside the bevel.
-    TRect DrawFace(TCanvas* canvas, const TRect& rect, unsigned state);
-    // The caption once when enabled; twice when disabled, first light and `offset` 1, then
-    // dark and 0. `draw` is the class's own caption routine.
-    template <class DrawFn> void DrawCaptionPasses(TCanvas* canvas, const TRect& rect, DrawFn draw);
-    // The focus rectangle inside `rect` (the area inside the bevel).
-    void DrawFocus(TCanvas* canvas, const TRect& rect, unsigned state);
+    // The face on `canvas`: fill, focus frame, bevel and pressed offset; then `glyph`(area),
+    // which may place a picture and narrows the area left for the caption; the caption with
+    // `caption`(rect, offset), the class's own routine, once when enabled and twice when
+    // disabled (light with offset 1, then dark with 0); last the focus rectangle.
+    template <class GlyphFn, class CaptionFn>
+    void DrawSteps(TCanvas* canvas, const TRect& rect, unsigned state, GlyphFn glyph,
+                   CaptionFn caption);
     // The caption centred on the text block: measured with `measureFormat` in `rect` narrowed
     // by `measureInset` on the right and bottom, drawn grown by `offset` on every side, or with
     // `topLeftOnly` moved right and down by it.
@@ -64,7 +62,11 @@ protected:
                       int measureInset, bool topLeftOnly);
 
 private:
+    // Returns what is left inside the bevel.
+    TRect DrawFace(TCanvas* canvas, const TRect& rect, unsigned state);
     void PrepareDisabledPass(TCanvas* canvas, bool light);
+    // Inside `rect`, the area inside the bevel.
+    void DrawFocus(TCanvas* canvas, const TRect& rect, unsigned state);
 
     TColorBtnBevel bevelStyle_ = cbStd;
     int bevelWidth_ = 1;
@@ -72,16 +74,22 @@ private:
     bool focused_ = false;
 };
 
-template <class DrawFn>
-void TColorBtn::DrawCaptionPasses(TCanvas* canvas, const TRect& rect, DrawFn draw) {
+template <class GlyphFn, class CaptionFn>
+void TColorBtn::DrawSteps(TCanvas* canvas, const TRect& rect, unsigned state, GlyphFn glyph,
+                          CaptionFn caption) {
+    const TRect r = DrawFace(canvas, rect, state);
+    TRect area = r;
+    glyph(area);
+    canvas->Brush()->SetColor(Color());
     if (Enabled()) {
-        draw(rect, 0);
-        return;
+        caption(area, 0);
+    } else {
+        PrepareDisabledPass(canvas, true);
+        caption(area, 1);
+        PrepareDisabledPass(canvas, false);
+        caption(area, 0);
     }
-    PrepareDisabledPass(canvas, true);
-    draw(rect, 1);
-    PrepareDisabledPass(canvas, false);
-    draw(rect, 0);
+    DrawFocus(canvas, r, state);
 }
 
 } // namespace sv

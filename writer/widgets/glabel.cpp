@@ -13,26 +13,6 @@ TGLabel::~TGLabel() {
     BeginDestruction();
 }
 
-void TGLabel::SetEffectType(TEffectType type) {
-    effectType_ = type;
-    Refresh();
-}
-
-void TGLabel::SetBackColor(TColor color) {
-    backColor_ = color;
-    Refresh();
-}
-
-void TGLabel::SetEffectValue(int value) {
-    effectValue_ = value;
-    Refresh();
-}
-
-void TGLabel::SetCharPos(TGLChar pos) {
-    charPos_ = pos;
-    Refresh();
-}
-
 void TGLabel::drawchar(TRect& rect, unsigned format) {
     Canvas()->DrawText(Caption(), rect, format);
 }
@@ -44,9 +24,7 @@ void TGLabel::Paint() {
     c->Brush()->SetColor(Color());
     c->Brush()->SetStyle(bsSolid);
     c->FillRect(r);
-    unsigned format = Alignment() == taRightJustify ? DT_RIGHT
-                      : Alignment() == taCenter     ? DT_CENTER
-                                                    : DT_LEFT;
+    unsigned format = AlignFlag(Alignment());
     format |= charPos_ == cpSingle ? DT_SINGLELINE | DT_VCENTER : DT_WORDBREAK;
     c->Brush()->SetStyle(bsClear);
     if (effectType_ == etShadow) {

@@ -17,21 +17,25 @@ public:
 
     // Each setter repaints at once, also when the value does not change.
     TEffectType EffectType() const { return effectType_; }
-    void SetEffectType(TEffectType type);
+    void SetEffectType(TEffectType type) { StoreAndRefresh(effectType_, type); }
     // The shadow's colour (the background is the label's Color).
     TColor BackColor() const { return backColor_; }
-    void SetBackColor(TColor color);
+    void SetBackColor(TColor color) { StoreAndRefresh(backColor_, color); }
     // The shadow's offset right and down; negative values move it up and left.
     int EffectValue() const { return effectValue_; }
-    void SetEffectValue(int value);
+    void SetEffectValue(int value) { StoreAndRefresh(effectValue_, value); }
     // cpSingle: one vertically centred line; cpMulti: wrapped at words from the top.
     TGLChar CharPos() const { return charPos_; }
-    void SetCharPos(TGLChar pos);
+    void SetCharPos(TGLChar pos) { StoreAndRefresh(charPos_, pos); }
 
 protected:
     void Paint() override;
 
 private:
+    template <class T> void StoreAndRefresh(T& field, T value) {
+        field = value;
+        Refresh();
+    }
     void drawchar(TRect& rect, unsigned format);
 
     TEffectType effectType_ = etShadow;

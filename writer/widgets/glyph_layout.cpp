@@ -6,84 +6,65 @@ namespace sv {
 
 namespace {
 
-// The glyph's start on one axis when centred in [from, to): the middle only when more than one
-// pixel is left over.
-int Centre(int from, int to, int size) {
+// A stretch [a, b) on one axis.
+struct Span {
+    int a = 0;
+    int b = 0;
+};
+
+// a + b, held by the int bound `limit` (sums are taken in 64 bits: margins are whatever a
+// form holds).
+int SumAtMost(int a, long long b, int limit) {
+    return static_cast<int>(std::min<long long>(a + b, limit));
+}
+int SumAtLeast(int a, long long b, int limit) {
+    return static_cast<int>(std::max<long long>(a + b, limit));
+}
+
+// Centred in [from, to), the middle only when more than one pixel is left over; cut at `to`.
+Span Centred(int from, int to, int size) {
     const long long d = static_cast<long long>(to) - from - size;
-    return d > 1 ? static_cast<int>(from + d / 2) : from;
+    const int a = d > 1 ? static_cast<int>(from + d / 2) : from;
+    return {a, SumAtMost(a, size, to)};
 }
 
-// a + b within the int range (margins are whatever a form holds).
-long long Sum(int a, long long b) {
-    return static_cast<long long>(a) + b;
+// `margin` in from `from`, or at `from` when that reaches `to`; cut at `to`.
+Span AtStart(int from, int to, int margin, int size) {
+    const int a = 0LL + from + margin >= to ? from : from + margin;
+    return {a, SumAtMost(a, size, to)};
 }
 
-int Min(long long a, int b) {
-    return static_cast<int>(std::min<long long>(a, b));
-}
-
-int Max(long long a, int b) {
-    return static_cast<int>(std::max<long long>(a, b));
+// `margin` in from `to`, or at `to` when that passes `from`; cut at `from`.
+Span AtEnd(int from, int to, int margin, int size) {
+    const int b = 0LL + to - margin < from ? to : to - margin;
+    return {SumAtLeast(b, -static_cast<long long>(size), from), b};
 }
 
 } // namespace
 
 TRect PlaceGlyph(TRect& c, TLayout layout, int margin, int w, int h) {
-    TRect g;
-    auto centreAcross = [&] {
-        g.Left = Centre(c.Left, c.Right, w);
-        g.Right = Min(Sum(g.Left, w), c.Right);
-    };
-    auto centreDown = [&] {
-        g.Top = Centre(c.Top, c.Bottom, h);
-        g.Bottom = Min(Sum(g.Top, h), c.Bottom);
-    };
+    const bool across = layout == blBtnLeft || layout == blBtnRight;
+    const bool atStart = layout == blBtnLeft || layout == blBtnTop;
+    // Along the layout's axis by the margin (centred when negative), centred on the other.
+    const int from = across ? c.Left : c.Top, to = across ? c.Right : c.Bottom;
+    const int size = across ? w : h;
+    const Span along = margin < 0 ? Centred(from, to, size)
+                       : atStart  ? AtStart(from, to, margin, size)
+                                  : AtEnd(from, to, margin, size);
+    const Span other = across ? Centred(c.Top, c.Bottom, h) : Centred(c.Left, c.Right, w);
+    const TRect g = across ? Rect(along.a, other.a, along.b, other.b)
+                           : Rect(other.a, along.a, other.b, along.b);
     switch (layout) {
     case blBtnLeft:
-        if (margin >= 0) {
-            const int left = Sum(c.Left, margin) >= c.Right ? c.Left : c.Left + margin;
-            g.Left = left;
-            g.Right = Min(Sum(left, w), c.Right);
-        } else {
-            centreAcross();
-        }
-        centreDown();
         c.Left = g.Right;
         break;
     case blBtnRight:
-        if (margin >= 0) {
-            const int right =
-                Sum(c.Right, -static_cast<long long>(margin)) < c.Left ? c.Right : c.Right - margin;
-            g.Right = right;
-            g.Left = Max(Sum(right, -static_cast<long long>(w)), c.Left);
-        } else {
-            centreAcross();
-        }
-        centreDown();
         c.Right = g.Left;
         break;
     case blBtnTop:
-        if (margin >= 0) {
-            const int top = Sum(c.Top, margin) >= c.Bottom ? c.Top : c.Top + margin;
-            g.Top = top;
-            g.Bottom = Min(Sum(top, h), c.Bottom);
-        } else {
-            centreDown();
-        }
-        centreAcross();
         c.Top = g.Bottom;
         break;
     case blBtnBottom:
-        if (margin >= 0) {
-            const int bottom = Sum(c.Bottom, -static_cast<long long>(margin)) < c.Top
-                                   ? c.Bottom
-                                   : c.Bottom - margin;
-            g.Bottom = bottom;
-            g.Top = Max(Sum(bottom, -static_cast<long long>(h)), c.Top);
-        } else {
-            centreDown();
-        }
-        centreAcross();
         c.Bottom = g.Top;
         break;
     }

@@ -3,6 +3,7 @@
 #include "framework/canvas.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace sv {
 
@@ -45,34 +46,31 @@ long long FirstVisible(long long from, int band, long long visible) {
 
 } // namespace
 
+void TGradate::MakeBands(int from, int to, int visibleFrom, int visibleTo, int red, int green,
+                         int blue, const std::function<void(int, int)>& fill) {
+    if (direction_ != gdLight && direction_ != gdDark) return;
+    const int band = Band(static_cast<long long>(to) - from);
+    const long long end = std::min<long long>(to, visibleTo);
+    // The last band is a whole band, also where it reaches past the far edge.
+    for (long long p = FirstVisible(from, band, visibleFrom); p < end; p += band) {
+        const long long position = direction_ == gdLight ? p : to - p;
+        canvas_->Brush()->SetColor(getcol(red, green, blue, position, to));
+        fill(static_cast<int>(p), static_cast<int>(std::min<long long>(p + band, INT_MAX)));
+    }
+}
+
 void TGradate::hmake(int red, int green, int blue) {
     const TRect r = rect_;
-    const int band = Band(static_cast<long long>(r.Right) - r.Left);
-    if (direction_ != gdLight && direction_ != gdDark) return;
     const TRect clip = canvas_->ClipRect();
-    const long long end = std::min<long long>(r.Right, clip.Right);
-    // The last band is a whole band, also where it reaches past the right edge.
-    for (long long x = FirstVisible(r.Left, band, clip.Left); x < end; x += band) {
-        const long long position = direction_ == gdLight ? x : r.Right - x;
-        canvas_->Brush()->SetColor(getcol(red, green, blue, position, r.Right));
-        canvas_->FillRect(Rect(static_cast<int>(x), r.Top,
-                               static_cast<int>(std::min<long long>(x + band, 0x7FFFFFFF)),
-                               r.Bottom));
-    }
+    MakeBands(r.Left, r.Right, clip.Left, clip.Right, red, green, blue,
+              [&](int a, int b) { canvas_->FillRect(Rect(a, r.Top, b, r.Bottom)); });
 }
 
 void TGradate::vmake(int red, int green, int blue) {
     const TRect r = rect_;
-    const int band = Band(static_cast<long long>(r.Bottom) - r.Top);
-    if (direction_ != gdLight && direction_ != gdDark) return;
     const TRect clip = canvas_->ClipRect();
-    const long long end = std::min<long long>(r.Bottom, clip.Bottom);
-    for (long long y = FirstVisible(r.Top, band, clip.Top); y < end; y += band) {
-        const long long position = direction_ == gdLight ? y : r.Bottom - y;
-        canvas_->Brush()->SetColor(getcol(red, green, blue, position, r.Bottom));
-        canvas_->FillRect(Rect(r.Left, static_cast<int>(y), r.Right,
-                               static_cast<int>(std::min<long long>(y + band, 0x7FFFFFFF))));
-    }
+    MakeBands(r.Top, r.Bottom, clip.Top, clip.Bottom, red, green, blue,
+              [&](int a, int b) { canvas_->FillRect(Rect(r.Left, a, r.Right, b)); });
 }
 
 } // namespace sv

@@ -4,6 +4,8 @@
 #include "framework/component.h"
 #include "framework/graphics.h"
 
+#include <functional>
+
 namespace sv {
 
 class TCanvas;
@@ -42,6 +44,10 @@ public:
 private:
     void hmake(int red, int green, int blue);
     void vmake(int red, int green, int blue);
+    // Bands from `from` towards `to` (the extent), only those reaching into the visible part;
+    // `fill` paints one band between two positions in the brush set for it.
+    void MakeBands(int from, int to, int visibleFrom, int visibleTo, int red, int green, int blue,
+                   const std::function<void(int, int)>& fill);
     int Band(long long size) const;
 
     TColor basicColor_ = clBlue;

@@ -85,36 +85,11 @@ void TKstEdit::SetExitColor(TColor color) {
     Invalidate();
 }
 
-void TKstEdit::SetInnerType(TBevelType type) {
-    innerType_ = type;
-    Invalidate();
-}
-
-void TKstEdit::SetOuterType(TBevelType type) {
-    outerType_ = type;
-    Invalidate();
-}
-
-void TKstEdit::SetBevelWidth(int width) {
-    bevelWidth_ = width;
-    Invalidate();
-}
-
-void TKstEdit::SetBorderLine(TBorderLine line) {
-    borderLine_ = line;
-    Invalidate();
-}
-
 void TKstEdit::SetMaxLength(int length) {
     if (length < 1 || length > 63) return;
     maxLength_ = length;
     // A shorter or longer buffer holds none of the old entry: start clean, count and bits too.
     clearbuf();
-}
-
-void TKstEdit::SetHalign(THalign align) {
-    halign_ = align;
-    Invalidate();
 }
 
 void TKstEdit::SetMargin(int margin) {

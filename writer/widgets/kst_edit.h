@@ -44,18 +44,18 @@ public:
     TColor ExitColor() const { return exitColor_; }
     void SetExitColor(TColor color);
     TBevelType InnerType() const { return innerType_; }
-    void SetInnerType(TBevelType type);
+    void SetInnerType(TBevelType type) { StoreAndRepaint(innerType_, type); }
     TBevelType OuterType() const { return outerType_; }
-    void SetOuterType(TBevelType type);
+    void SetOuterType(TBevelType type) { StoreAndRepaint(outerType_, type); }
     int BevelWidth() const { return bevelWidth_; }
-    void SetBevelWidth(int width);
+    void SetBevelWidth(int width) { StoreAndRepaint(bevelWidth_, width); }
     TBorderLine BorderLine() const { return borderLine_; }
-    void SetBorderLine(TBorderLine line);
+    void SetBorderLine(TBorderLine line) { StoreAndRepaint(borderLine_, line); }
     // Places in the key buffer, 1 to 63; a new length clears the field.
     int MaxLength() const { return maxLength_; }
     void SetMaxLength(int length);
     THalign Halign() const { return halign_; }
-    void SetHalign(THalign align);
+    void SetHalign(THalign align) { StoreAndRepaint(halign_, align); }
     int Margin() const { return margin_; }
     void SetMargin(int margin);
     // Setting it clears the field.
@@ -141,6 +141,10 @@ protected:
     bool DoKeyPress(char32_t& key) override;
 
 private:
+    template <class T> void StoreAndRepaint(T& field, T value) {
+        field = value;
+        Invalidate();
+    }
     char FillByte() const;
     void clearbuf();
     void setkey(char c);

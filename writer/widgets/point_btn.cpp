@@ -154,14 +154,9 @@ int TBmpBtn::DrawCaption(const TRect& rect, int offset) {
 }
 
 void TBmpBtn::DrawObject(const TRect& rect, unsigned state) {
-    TCanvas* c = Canvas();
-    const TRect r = DrawFace(c, rect, state);
-    TRect caption = r;
-    DrawGlyph(caption);
-    c->Brush()->SetColor(Color());
-    DrawCaptionPasses(c, caption,
-                      [this](const TRect& t, int offset) { return DrawCaption(t, offset); });
-    DrawFocus(c, r, state);
+    DrawSteps(
+        Canvas(), rect, state, [this](TRect& area) { DrawGlyph(area); },
+        [this](const TRect& t, int offset) { return DrawCaption(t, offset); });
 }
 
 } // namespace sv
