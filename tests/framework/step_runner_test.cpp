@@ -23,23 +23,4 @@ TEST(StepRunner, StepsRunFromTheEventLoopTheirIntervalApart) {
     EXPECT_GE(clock.elapsed(), 40);
 }
 
-TEST(StepRunner, StartingAgainOrStoppingDropsTheRunningSequence) {
-    TStepRunner runner;
-    std::vector<int> steps, waits;
-    runner.SetWait([&](int ms) { waits.push_back(ms); });
-    runner.Start(5, 10, [&](int i) {
-        steps.push_back(i);
-        if (i == 2) runner.Start(2, 7, [&](int j) { steps.push_back(10 + j); });
-    });
-    QApplication::processEvents();
-    QApplication::processEvents();
-    EXPECT_EQ(steps, (std::vector<int>{1, 2, 11, 12}));
-    EXPECT_EQ(waits, (std::vector<int>{10, 7, 7}));
-    runner.Start(3, 10, [&](int i) { steps.push_back(100 + i); });
-    runner.Stop();
-    QApplication::processEvents();
-    EXPECT_EQ(steps.size(), 4u);
-    EXPECT_FALSE(runner.Running());
-}
-
 } // namespace

@@ -56,10 +56,6 @@ TEST_F(AniBtnTest, StripsAndFrameCounts) {
     b->SetGlyph(Frames(3, 50).get()); // not a whole number of square frames
     EXPECT_EQ(b->GlyphNum(), 3);
     EXPECT_EQ(b->FrameWidth(), 0);
-    b->SetAnimateMaster(true);
-    EXPECT_EQ(b->MasterTimer()->Interval(), 55);
-    b->SetAnimateMaster(false);
-    EXPECT_EQ(b->MasterTimer(), nullptr);
 }
 
 TEST_F(AniBtnTest, FramesAdvanceByIntervalAndWrapAround) {

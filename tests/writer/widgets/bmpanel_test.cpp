@@ -87,10 +87,6 @@ TEST_F(BmpanelTest, ArrayBoundsAndLength) {
     p->SetArrayNum(5);
     EXPECT_EQ(p->ArrayNum(), 5);
     EXPECT_EQ(p->GetArrayData(2), 0);
-    p->SetSpacing(-1);
-    EXPECT_EQ(p->Spacing(), 2);
-    p->SetCaptionAlign(static_cast<TCaptionAlign>(7));
-    EXPECT_EQ(p->CaptionAlign(), caCenter);
 }
 
 TEST_F(BmpanelTest, LoadingClearsTheData) {

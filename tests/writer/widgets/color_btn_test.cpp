@@ -118,13 +118,5 @@ TEST_F(ColorBtnFace, NegativeBevelWidthIsOneAndFocusOnlyRepaints) {
     EXPECT_EQ(PixelAt(*bmp, 0, 0), 0x000000u); // the focused flag draws the frame by itself
 }
 
-TEST_F(ColorBtnFace, MeasureItemGivesTheButtonSize) {
-    TColorBtn* b = Button(1, cbStd);
-    TMeasureItemStruct mis;
-    b->Perform(CN_MEASUREITEM, 0, reinterpret_cast<std::intptr_t>(&mis));
-    EXPECT_EQ(mis.itemWidth, 40);
-    EXPECT_EQ(mis.itemHeight, 20);
-}
-
 } // namespace
 } // namespace sv::test

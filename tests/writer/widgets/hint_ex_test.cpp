@@ -15,13 +15,6 @@ struct NarrowText {
 
 const std::string kText(47, 'x');
 
-TEST(HintEx, MinchoTwelvePoint) {
-    THintEx hint(nullptr);
-    EXPECT_EQ(hint.Canvas()->Font()->Name(), "ＭＳ 明朝");
-    EXPECT_EQ(hint.Canvas()->Font()->Size(), 12);
-    EXPECT_EQ(SubstituteFontName("ＭＳ 明朝"), "IPAMincho");
-}
-
 TEST(HintEx, KeysLeaveItUpAClickTakesItDown) {
     TForm form(Application);
     auto* target = new TPanel(&form);
