@@ -80,7 +80,7 @@ std::string TrackListText(int trackNo, int seconds) {
 }
 
 TFmCD_WAV::TFmCD_WAV(TComponent* owner)
-    : TModeForm(owner, kFmCD_WAV), media_play(std::make_unique<TMediaPlayer>()) {
+    : TModeJobForm(owner, kFmCD_WAV), media_play(std::make_unique<TMediaPlayer>()) {
     BeginLoading();
     OnShow = [this](TObject* sender) { FormShow(sender); };
     CreateControls();
@@ -99,10 +99,7 @@ void TFmCD_WAV::CreateControls() {
                               std::move(click));
     };
 
-    const ModeTitle title = MakeModeTitle(this);
-    Panel1 = title.Panel1;
-    GradBox1 = title.GradBox1;
-    lstr1 = title.lstr1;
+    std::tie(Panel1, GradBox1, lstr1) = MakeModeTitle(this);
 
     gstr1 = MakeControl<TGroupBox>(this, this, "gstr1", 8, 32, 404, 338);
     gstr1->SetCaption("CDデータ");
@@ -177,13 +174,8 @@ void TFmCD_WAV::CreateControls() {
                         static_cast<TControl*>(lbl_track)})
         c->SetVisible(false);
 
-    const PreviewMenu menu =
+    std::tie(Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del) =
         MakePreviewMenu(this, lst_cd, [this](TObject* sender) { migiclick(sender); });
-    Pop = menu.Pop;
-    pop_saisei = menu.pop_saisei;
-    pop_ichiji = menu.pop_ichiji;
-    pop_teisi = menu.pop_teisi;
-    pop_del = menu.pop_del;
 
     GogoTea = new TGogoTea(this);
     GogoTea->SetName("GogoTea");
@@ -549,18 +541,6 @@ void TFmCD_WAV::RunJob() {
 
 void TFmCD_WAV::GogoTeaProgress(TObject* /*sender*/, int nowFrames, int allFrames) {
     ShowEncodeProgress(prog_main, nowFrames, allFrames);
-}
-
-void TFmCD_WAV::WriteLog(const std::string& message) {
-    TModeForm::WriteLog(message);
-}
-
-void TFmCD_WAV::WriteFailureLog(const std::string& message) {
-    WriteModeFailureLog(ModeTag, message);
-}
-
-void TFmCD_WAV::PumpMessages() {
-    Application->ProcessMessages();
 }
 
 void TFmCD_WAV::SetProgress(int position) {

@@ -37,7 +37,7 @@ bool TrackPairs(const std::string& item, const std::string& listText);
 // The list line of a track: "Audio track02    < 00:03 > 3sec".
 std::string TrackListText(int trackNo, int seconds);
 
-class TFmCD_WAV : public TModeForm, public RipView {
+class TFmCD_WAV : public TModeJobForm<RipView> {
 public:
     explicit TFmCD_WAV(TComponent* owner);
     ~TFmCD_WAV() override;
@@ -121,9 +121,6 @@ public:
     ModeFrameControls Frame();
 
     // What ripping asks of the form.
-    void WriteLog(const std::string& message) override;
-    void WriteFailureLog(const std::string& message) override;
-    void PumpMessages() override;
     void SetProgress(int position) override;
     void ShowTrack(int32_t trackNo) override;
 

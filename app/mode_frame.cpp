@@ -69,28 +69,27 @@ TVorsaButton* MakePushButton(TModeForm* form, TWinControl* parent, const char* n
     return b;
 }
 
-ModeTitle MakeModeTitle(TModeForm* form) {
-    ModeTitle t{};
-    t.Panel1 = MakeControl<TPanel>(form, form, "Panel1", 0, 0, 732, 25);
-    t.Panel1->SetAlign(alTop);
-    t.Panel1->SetCaption("");
-    t.GradBox1 = MakeControl<TGradBox>(form, t.Panel1, "GradBox1", 0, 0, 732, 25);
-    t.GradBox1->SetAlign(alClient);
-    t.GradBox1->SetStartColor(clBlack);
-    t.GradBox1->SetEndColor(clWhite);
-    t.GradBox1->SetGradStep(128);
-    t.GradBox1->SetDirection(gdHorizontal);
-    t.lstr1 = MakeLabel(form, t.Panel1, "lstr1", "", 8, 6);
-    t.lstr1->Font()->SetColor(clAqua);
-    t.lstr1->Font()->SetHeight(-13);
-    t.lstr1->SetTransparent(true);
-    return t;
+std::tuple<TPanel*, TGradBox*, TLabel*> MakeModeTitle(TModeForm* form) {
+    auto* panel = MakeControl<TPanel>(form, form, "Panel1", 0, 0, 732, 25);
+    panel->SetAlign(alTop);
+    panel->SetCaption("");
+    auto* grad = MakeControl<TGradBox>(form, panel, "GradBox1", 0, 0, 732, 25);
+    grad->SetAlign(alClient);
+    grad->SetStartColor(clBlack);
+    grad->SetEndColor(clWhite);
+    grad->SetGradStep(128);
+    grad->SetDirection(gdHorizontal);
+    TLabel* label = MakeLabel(form, panel, "lstr1", "", 8, 6);
+    label->Font()->SetColor(clAqua);
+    label->Font()->SetHeight(-13);
+    label->SetTransparent(true);
+    return {panel, grad, label};
 }
 
-PreviewMenu MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click) {
-    PreviewMenu m{};
-    m.Pop = new TPopupMenu(form);
-    m.Pop->SetName("Pop");
+std::tuple<TPopupMenu*, TMenuItem*, TMenuItem*, TMenuItem*, TMenuItem*>
+MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click) {
+    auto* pop = new TPopupMenu(form);
+    pop->SetName("Pop");
     auto item = [&](const char* name, const char* caption, int tag, bool enabled) {
         auto* i = new TMenuItem(form);
         i->SetName(name);
@@ -98,15 +97,15 @@ PreviewMenu MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotify
         i->SetTag(tag);
         i->SetEnabled(enabled);
         i->OnClick = click;
-        m.Pop->Items()->Add(i);
+        pop->Items()->Add(i);
         return i;
     };
-    m.pop_saisei = item("pop_saisei", kPlayCaption, 1, true);
-    m.pop_ichiji = item("pop_ichiji", "一時停止(&R)", 2, false);
-    m.pop_teisi = item("pop_teisi", "停止(&C)", 3, false);
-    m.pop_del = item("pop_del", "削除(&D)", 4, true);
-    list->SetPopupMenu(m.Pop);
-    return m;
+    TMenuItem* play = item("pop_saisei", kPlayCaption, 1, true);
+    TMenuItem* pause = item("pop_ichiji", "一時停止(&R)", 2, false);
+    TMenuItem* stop = item("pop_teisi", "停止(&C)", 3, false);
+    TMenuItem* remove = item("pop_del", "削除(&D)", 4, true);
+    list->SetPopupMenu(pop);
+    return {pop, play, pause, stop, remove};
 }
 
 TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, int top, int width) {

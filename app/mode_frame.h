@@ -2,12 +2,15 @@
 // What the three mode forms do alike, written once: the log line, the list rows, the hover
 // colours, the preview player with its pop-up menu, the total time, deleting items, and the
 // frame around a job.
+#include "app/mode_forms.h"
 #include "framework/control.h"
+#include "framework/forms.h"
 #include "framework/stdctrls.h"
 
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 
 namespace sv {
 class TGradBox;
@@ -20,8 +23,6 @@ class TVorsaButton;
 } // namespace sv
 
 namespace sv::app {
-
-class TModeForm;
 
 // Text made from a printf-style pattern, as the log lines have it.
 template <class... Values> std::string Format(const char* pattern, Values... values) {
@@ -78,21 +79,11 @@ TVorsaButton* MakePushButton(TModeForm* form, TWinControl* parent, const char* n
                              const char* caption, int left, int top, int width, int height,
                              TNotifyEvent click);
 // The title strip: Panel1 with the gradient GradBox1 and the mode's description lstr1.
-struct ModeTitle {
-    TPanel* Panel1;
-    TGradBox* GradBox1;
-    TLabel* lstr1;
-};
-ModeTitle MakeModeTitle(TModeForm* form);
-// The pop-up menu of the list: play, pause, stop, delete, all with `click`.
-struct PreviewMenu {
-    TPopupMenu* Pop;
-    TMenuItem* pop_saisei;
-    TMenuItem* pop_ichiji;
-    TMenuItem* pop_teisi;
-    TMenuItem* pop_del;
-};
-PreviewMenu MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click);
+std::tuple<TPanel*, TGradBox*, TLabel*> MakeModeTitle(TModeForm* form);
+// The pop-up menu of the list and its items play, pause, stop and delete, all with `click`:
+// Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del.
+std::tuple<TPopupMenu*, TMenuItem*, TMenuItem*, TMenuItem*, TMenuItem*>
+MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click);
 // The job's progress bar, 0 to 100.
 TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, int top, int width);
 
@@ -101,6 +92,18 @@ TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, in
 std::string WriteModeLog(const std::string& modeTag, const std::string& message);
 // The same for a line that says an item failed: the running job shows it when it ends.
 void WriteModeFailureLog(const std::string& modeTag, const std::string& message);
+
+// A mode form as its job loops see it (`View`): log lines with the form's mode tag, failure
+// lines that the running job gathers, and the message pump.
+template <class View> class TModeJobForm : public TModeForm, public View {
+public:
+    using TModeForm::TModeForm;
+    void WriteLog(const std::string& message) override { TModeForm::WriteLog(message); }
+    void WriteFailureLog(const std::string& message) override {
+        WriteModeFailureLog(ModeTag, message);
+    }
+    void PumpMessages() override { Application->ProcessMessages(); }
+};
 
 // Paints one row: selected rows in the selection colour, every second row in `oddColor`.
 void DrawModeListRow(TCustomListBox* list, int index, const TRect& rect, TOwnerDrawState state,

@@ -44,7 +44,7 @@ constexpr ModeTexts kMp3WavTexts{"MP3→WAV　　・・・MP3データをWAVに�
 } // namespace
 
 TFmWAV_MP3::TFmWAV_MP3(TComponent* owner)
-    : TModeForm(owner, kFmWAV_MP3), media_play(std::make_unique<TMediaPlayer>()) {
+    : TModeJobForm(owner, kFmWAV_MP3), media_play(std::make_unique<TMediaPlayer>()) {
     BeginLoading();
     OnShow = [this](TObject* sender) { FormShow(sender); };
     CreateControls();
@@ -56,10 +56,7 @@ TFmWAV_MP3::~TFmWAV_MP3() {
 }
 
 void TFmWAV_MP3::CreateControls() {
-    const ModeTitle title = MakeModeTitle(this);
-    Panel1 = title.Panel1;
-    GradBox1 = title.GradBox1;
-    lstr1 = title.lstr1;
+    std::tie(Panel1, GradBox1, lstr1) = MakeModeTitle(this);
 
     gstr1 = MakeControl<TGroupBox>(this, this, "gstr1", 8, 32, 560, 250);
     gstr1->SetCaption("変換データ");
@@ -133,13 +130,8 @@ void TFmWAV_MP3::CreateControls() {
         c->SetVisible(false);
     SetInfoVisible(false);
 
-    const PreviewMenu menu =
+    std::tie(Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del) =
         MakePreviewMenu(this, lst_wav, [this](TObject* sender) { migiClick(sender); });
-    Pop = menu.Pop;
-    pop_saisei = menu.pop_saisei;
-    pop_ichiji = menu.pop_ichiji;
-    pop_teisi = menu.pop_teisi;
-    pop_del = menu.pop_del;
 
     drop = new TDropDst(this);
     drop->SetName("drop");
@@ -296,18 +288,6 @@ void TFmWAV_MP3::btn_saiseiClick(TObject* sender) {
 void TFmWAV_MP3::migiClick(TObject* sender) {
     PreviewMenuClick(
         Frame(), sender, [this] { PreviewPlay(Frame()); }, [this] { btn_delClick(lst_wav); });
-}
-
-void TFmWAV_MP3::WriteLog(const std::string& message) {
-    TModeForm::WriteLog(message);
-}
-
-void TFmWAV_MP3::WriteFailureLog(const std::string& message) {
-    WriteModeFailureLog(ModeTag, message);
-}
-
-void TFmWAV_MP3::PumpMessages() {
-    Application->ProcessMessages();
 }
 
 void TFmWAV_MP3::Pause(int milliseconds) {

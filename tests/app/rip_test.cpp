@@ -19,6 +19,7 @@ namespace {
 using namespace sv;
 using namespace sv::app;
 using apptest::CdForm;
+using apptest::FilesIn;
 using apptest::Strings;
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
@@ -52,14 +53,6 @@ Bytes Wav(const Bytes& pcm) {
 Bytes ReadBytes(const fs::path& path) {
     const std::string text = apptest::ReadFileText(path);
     return Bytes(text.begin(), text.end());
-}
-
-Strings FilesIn(const fs::path& folder) {
-    Strings names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class Rip : public CdForm {

@@ -15,6 +15,7 @@
 #include "framework/comctrls.h"
 #include "framework/menus.h"
 #include "framework/strings.h"
+#include "tests/app/app_fixture.h"
 #include "tests/app/small_disk.h"
 #include "tests/framework/media_player_double.h"
 #include "tests/framework/test_helpers.h"
@@ -30,6 +31,7 @@ namespace {
 
 using namespace sv;
 using namespace sv::app;
+using apptest::FilesIn;
 using apptest::SmallDisk;
 using sv::test::DialogCall;
 using svtest::ScratchDir;
@@ -373,14 +375,6 @@ std::string Joined(const Strings& lines) {
     std::string text;
     for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
     return text;
-}
-
-Strings FilesIn(const fs::path& folder) {
-    Strings names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Output settings the decoder refuses write nothing; the user hears of it before "Complete".
