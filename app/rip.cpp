@@ -7,6 +7,7 @@
 #include "platform/file_ops.h"
 #include "platform/program_folder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <unistd.h>
@@ -98,6 +99,7 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
     JobOutput output(r.FileName);
     WavFile file(output);
     if (file.Fd() < 0) {
+        output.Discard();
         ShowMessage("file not open");
         Cdda.ReaderRelease(&ctx);
         LogItemFailure(view, r.FileName, kRipFailed, "WAVファイルを作成できません");
@@ -143,12 +145,12 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
     if (stored && readError) {
         view.WriteLog(Format("Error at %d (%lld:%d)", ctx.TrackSector,
                              static_cast<long long>(int64_t{ctx.TrackSector} - start), count));
-        ShowMessage("ripping error");
-        LogItemFailure(view, r.FileName, kRipFailed,
-                       Format("セクタ%dを読み込めません", ctx.TrackSector));
         // What was read stays under the track's name; its header counts no data, so it never
         // passes for a whole track.
         if (file.Close()) output.Commit();
+        ShowMessage("ripping error");
+        LogItemFailure(view, r.FileName, kRipFailed,
+                       Format("セクタ%dを読み込めません", ctx.TrackSector));
         return TrackEnd::Failed;
     }
     if (stored) {
@@ -157,7 +159,8 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
         stored = file.Close() && stored;
     }
     if (!stored) {
-        // A full disk: the cut file goes.
+        // A full disk: the cut file goes at once, so the space is free while the user reads.
+        output.Discard();
         ShowMessage("ripping error");
         LogItemFailure(view, r.FileName, kRipFailed, "WAVファイルに書き込めません");
         return TrackEnd::Failed;
@@ -177,19 +180,23 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
 } // namespace
 
 std::array<uint8_t, kWavHeaderBytes> WavHeader(int32_t dataBytes) {
-    std::array<uint8_t, kWavHeaderBytes> h{'R', 'I', 'F', 'F', 0,   0,   0,   0, 'W', 'A', 'V',
-                                           'E', 'f', 'm', 't', ' ', 0,   0,   0, 0,   0,   0,
-                                           0,   0,   0,   0,   0,   0,   0,   0, 0,   0,   0,
-                                           0,   0,   0,   'd', 'a', 't', 'a', 0, 0,   0,   0};
+    std::array<uint8_t, kWavHeaderBytes> h{};
+    const auto tag = [&h](std::size_t at, const char(&text)[5]) {
+        std::copy(text, text + 4, h.begin() + static_cast<std::ptrdiff_t>(at));
+    };
     const auto bytes = static_cast<uint32_t>(dataBytes);
+    tag(0, "RIFF");
     Put(&h[4], bytes + 36, 4);
-    Put(&h[16], 16, 4);
-    Put(&h[20], 1, 2);
-    Put(&h[22], 2, 2);
-    Put(&h[24], 44100, 4);
-    Put(&h[28], 176400, 4);
-    Put(&h[32], 4, 2);
-    Put(&h[34], 16, 2);
+    tag(8, "WAVE");
+    tag(12, "fmt ");
+    Put(&h[16], 16, 4);     // format chunk length
+    Put(&h[20], 1, 2);      // PCM
+    Put(&h[22], 2, 2);      // channels
+    Put(&h[24], 44100, 4);  // samples per second
+    Put(&h[28], 176400, 4); // bytes per second
+    Put(&h[32], 4, 2);      // bytes per sample frame
+    Put(&h[34], 16, 2);     // bits per sample
+    tag(36, "data");
     Put(&h[40], bytes, 4);
     return h;
 }

@@ -218,8 +218,14 @@ TEST_F(Rip, AFullDiskEndsTheRipWithoutACutFile) {
     if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.Why();
     // 117 600 bytes fit; 470 400 do not.
     ShowFake({0, 50, 250, 260});
+    Strings whileTold;
+    dialogs_.OnMessage = [&](const test::DialogCall& call) {
+        if (call.Text == "ripping error") whileTold = FilesIn(dir_ / "small");
+    };
     Run("t", (dir_ / "small").string() + "/");
 
+    // The cut file is gone before the user is told.
+    EXPECT_EQ(whileTold, (Strings{"t_01.wav"}));
     EXPECT_EQ(FilesIn(dir_ / "small"), (Strings{"t_01.wav"}));
     EXPECT_TRUE(ReadBytes(dir_ / "small" / "t_01.wav") == Wav(FakePcm(0, 50)));
     EXPECT_EQ(dialogs_.Texts("ShowMessage"), (Strings{"ripping error", "Complete"}));
