@@ -12,15 +12,23 @@ using namespace std::chrono_literals;
 
 namespace sv::e2e {
 
-void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source) {
-    // The menu bar takes 20 rows of the client area, the mode buttons the next 33. The pauses
-    // are long enough for a sanitized build on a busy machine.
+namespace {
+
+// The menu bar takes 20 rows of the client area, the mode buttons the next 33. The pauses are
+// long enough for a sanitized build on a busy machine.
+void ChooseMode(XDisplay& display, int modeButtonX) {
     display.MovePointer(modeButtonX, 136);
     display.Sync();
     std::this_thread::sleep_for(500ms);
     display.Click(modeButtonX, 136);
     display.Sync();
     std::this_thread::sleep_for(1s);
+}
+
+} // namespace
+
+void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source) {
+    ChooseMode(display, modeButtonX);
     display.Click(619, 234); // 追加
     display.Sync();
     std::this_thread::sleep_for(4s);
@@ -29,6 +37,16 @@ void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::
     display.Sync();
     std::this_thread::sleep_for(1s);
     display.Click(185, 485); // 実　行
+    display.Sync();
+}
+
+void StartRip(XDisplay& display, const std::string& base) {
+    ChooseMode(display, kCdWavModeX);
+    display.Click(718, 261); // ベース名
+    display.Sync();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(display.Type(base)) << "no keys for " << base;
+    display.Click(592, 444); // 実　行
     display.Sync();
 }
 
