@@ -40,13 +40,27 @@ void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::
     display.Sync();
 }
 
-void StartRip(XDisplay& display, const std::string& base) {
-    ChooseMode(display, kCdWavModeX);
+void StartRip(XDisplay& display, const std::string& base, int modeButtonX) {
+    ChooseMode(display, modeButtonX);
     display.Click(718, 261); // ベース名
     display.Sync();
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(display.Type(base)) << "no keys for " << base;
     display.Click(592, 444); // 実　行
+    display.Sync();
+}
+
+void StartDiscCopy(XDisplay& display, int item, int up) {
+    ChooseMode(display, kCdCdModeX);
+    display.Click(200, 275 + 14 * item); // the list's rows are 14 pixels high
+    display.Sync();
+    std::this_thread::sleep_for(300ms);
+    for (int k = 0; k < up; ++k) {
+        display.Click(122, 325); // ▲
+        display.Sync();
+        std::this_thread::sleep_for(300ms);
+    }
+    display.Click(592, 292); // 実　行
     display.Sync();
 }
 

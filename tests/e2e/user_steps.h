@@ -1,8 +1,8 @@
 #pragma once
 // What a user does in Sonvale's window on a private X display, for whole-program tests:
 // starting a conversion job through the mode button, the add dialog and the run button,
-// and starting a rip. The window is expected at (100, 100) (main.ini LEFT and TOP; there is no
-// window manager).
+// starting a rip, and starting a disc copy. The window is expected at (100, 100) (main.ini LEFT and
+// TOP; there is no window manager).
 #include "tests/e2e/x_display.h"
 
 #include <filesystem>
@@ -14,13 +14,19 @@ namespace sv::e2e {
 inline constexpr int kWavMp3ModeX = 396;
 inline constexpr int kMp3WavModeX = 480;
 inline constexpr int kCdWavModeX = 563;
+inline constexpr int kCdMp3ModeX = 144;
+inline constexpr int kCdCdModeX = 647;
 
 // Chooses the mode, adds `source` through the add dialog and presses the run button.
 void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source);
 
-// Chooses "CD→WAV", types `base` as the base name and presses the run button; the tracks of
-// the first drive are ripped into the save folder of main.ini.
-void StartRip(XDisplay& display, const std::string& base);
+// Chooses "CD→WAV" (or "CD→MP3"), types `base` as the base name and presses the run button;
+// the tracks of the first drive are ripped into the save folder of main.ini.
+void StartRip(XDisplay& display, const std::string& base, int modeButtonX = kCdWavModeX);
+
+// Chooses "CD→CD", moves list item `item` (from 0) up `up` times with ▲ and presses the run
+// button.
+void StartDiscCopy(XDisplay& display, int item, int up);
 
 // A 16-bit stereo 44.1 kHz WAV of `samples` sample frames.
 void WriteStereoWav(const std::filesystem::path& path, int samples);
