@@ -169,66 +169,86 @@ std::string ConvertText(int convert) {
     return "???";
 }
 
-bool OpenSource(DecoderLibrary& decoder, const std::string& source, DecoderFileInfo& info) {
+bool OpenSource(DecoderLibrary& decoder, const std::string& source, DecoderFileInfo& info,
+                JobView& view) {
     decoder.CloseFile();
     if (decoder.OpenFile(source, info)) return true;
+    LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(decoder.LastError()));
     Application->MessageBox(source + " File Open Error!!", "ErrorMessage", MB_ICONEXCLAMATION);
     return false;
 }
 
 } // namespace
 
+void ShowDecodeInfo(const ConvSettings& settings, JobView& view) {
+    view.ShowInfo("SamplingRate:", SamplingRateText(settings.freqLimit), "Convert:");
+    view.SetInfoValue2(ConvertText(settings.convert));
+}
+
+DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
+                         const std::string& destination, const ConvSettings& settings,
+                         JobView& view) {
+    DecoderFileInfo info{};
+    if (!OpenSource(decoder, source, info, view)) return DecodeOutcome::Stop;
+    if (!decoder.SetOutput({0, settings.convert, settings.freqLimit})) {
+        // The decoder would go on with its earlier output settings: a WAV other than the
+        // one asked for, and no reason to let the source go.
+        const int error = decoder.LastError();
+        decoder.CloseFile();
+        LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(error));
+        return DecodeOutcome::Failed;
+    }
+    // Opened again: the output settings apply to files opened after them.
+    if (!OpenSource(decoder, source, info, view)) return DecodeOutcome::Stop;
+    view.WriteLog(source + "デコード開始");
+    view.PumpMessages();
+    JobOutput output(destination);
+    const bool created = output.Create();
+    if (!created || !decoder.BeginWave(output.Path())) {
+        LogItemFailure(view, source, kDecodeFailed,
+                       created ? DecoderErrorText(decoder.LastError())
+                               : DecoderErrorText(DECODER_ERROR_CREATE_WAVE));
+        Application->MessageBox(source + " Decode Error!!", "ErrorMessage", MB_ICONEXCLAMATION);
+        return DecodeOutcome::Stop;
+    }
+    bool more = true;
+    while (more) {
+        int32_t position = 0;
+        more = decoder.Step(position);
+        if (info.totalFrames > 0)
+            view.SetProgress(static_cast<int>(int64_t{position} * 100 / info.totalFrames));
+        view.PumpMessages();
+    }
+    const int result = decoder.LastError();
+    view.PumpMessages();
+    view.Pause(std::clamp(settings.decWait, 0, kMaxDecodeWait));
+    if (result != DECODER_OK) {
+        // A short WAV is no replacement for its source.
+        decoder.CloseFile();
+        LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(result));
+        return DecodeOutcome::Failed;
+    }
+    switch (CommitJobOutput(output, source, kDecodeFailed, "WAV", view)) {
+    case CommitOutcome::Done:
+        return DecodeOutcome::Done;
+    case CommitOutcome::Failed:
+        return DecodeOutcome::Failed;
+    case CommitOutcome::Stop:
+        break;
+    }
+    return DecodeOutcome::Stop;
+}
+
 void DecodeList(const std::vector<std::string>& items, const ConvSettings& settings,
                 JobView& view) {
     DecoderLibrary& decoder = Decoder();
     decoder.StartUp();
-    view.ShowInfo("SamplingRate:", SamplingRateText(settings.freqLimit), "Convert:");
-    view.SetInfoValue2(ConvertText(settings.convert));
+    ShowDecodeInfo(settings, view);
     view.SetProgress(0);
 
     auto decodeOne = [&](const std::string& source, const std::string& destination) {
-        DecoderFileInfo info{};
-        if (!OpenSource(decoder, source, info)) return false;
-        if (!decoder.SetOutput({0, settings.convert, settings.freqLimit})) {
-            // The decoder would go on with its earlier output settings: a WAV other than the
-            // one asked for, and no reason to let the source go.
-            const int error = decoder.LastError();
-            decoder.CloseFile();
-            LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(error));
-            return true;
-        }
-        // Opened again: the output settings apply to files opened after them.
-        if (!OpenSource(decoder, source, info)) return false;
-        view.WriteLog(source + "デコード開始");
-        view.PumpMessages();
-        JobOutput output(destination);
-        const bool created = output.Create();
-        if (!created || !decoder.BeginWave(output.Path())) {
-            LogItemFailure(view, source, kDecodeFailed,
-                           created ? DecoderErrorText(decoder.LastError())
-                                   : DecoderErrorText(DECODER_ERROR_CREATE_WAVE));
-            Application->MessageBox(source + " Decode Error!!", "ErrorMessage", MB_ICONEXCLAMATION);
-            return false;
-        }
-        bool more = true;
-        while (more) {
-            int32_t position = 0;
-            more = decoder.Step(position);
-            if (info.totalFrames > 0)
-                view.SetProgress(static_cast<int>(int64_t{position} * 100 / info.totalFrames));
-            view.PumpMessages();
-        }
-        const int result = decoder.LastError();
-        view.PumpMessages();
-        view.Pause(std::clamp(settings.decWait, 0, kMaxDecodeWait));
-        if (result != DECODER_OK) {
-            // A short WAV is no replacement for its source.
-            decoder.CloseFile();
-            LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(result));
-            return true;
-        }
-        const CommitOutcome placed = CommitJobOutput(output, source, kDecodeFailed, "WAV", view);
-        if (placed != CommitOutcome::Done) return placed == CommitOutcome::Failed;
+        const DecodeOutcome outcome = DecodeItem(decoder, source, destination, settings, view);
+        if (outcome != DecodeOutcome::Done) return outcome == DecodeOutcome::Failed;
         if (view.DeleteSourceDown()) {
             // The decoder lets go of the source before it is deleted.
             decoder.CloseFile();

@@ -1,14 +1,16 @@
 #pragma once
 // The two job loops of the WAV and MP3 conversion form: WAV files to MP3 through the encoder
-// component, MP3 files to WAV through the decoder library.
+// component, MP3 files to WAV through the decoder library; and the step that decodes one MP3,
+// which the disc-writing form uses too.
 #include "app/job_frame.h"
 
 #include <string>
 #include <vector>
 
 namespace sv {
+class DecoderLibrary;
 class TGogoTea;
-}
+} // namespace sv
 
 namespace sv::app {
 
@@ -66,6 +68,21 @@ std::string EncodeTypeText(int encodeType);
 // component's exception goes on to the caller).
 void EncodeList(const std::vector<std::string>& items, const ConvSettings& settings,
                 ItemEncoder& encoder, JobView& view);
+
+// The decode job's info labels: the output rate and the channel conversion.
+void ShowDecodeInfo(const ConvSettings& settings, JobView& view);
+
+enum class DecodeOutcome {
+    Done,   // the WAV is complete under `destination`
+    Failed, // the item failed (logged); nothing new under `destination`
+    Stop    // the job ends here; the user was told
+};
+// Decodes `source` into `destination` with the output settings of `settings` through a
+// decoder that was started up: logs the start, moves the progress, waits DECWAIT, and places
+// the WAV under its final name only when complete. Every failure is logged as the item's.
+DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
+                         const std::string& destination, const ConvSettings& settings,
+                         JobView& view);
 
 // Decodes every item through sv::Decoder(); stops early on Cancel, a failed deletion or a file
 // that the decoder cannot open or write.
