@@ -1,7 +1,9 @@
 #include "app/cd_wav_form.h"
 
 #include "app/form_style.h"
+#include "app/forms.h"
 #include "app/modes.h"
+#include "app/mp3_cd_form.h"
 #include "app/program_paths.h"
 #include "controls/flat_combo.h"
 #include "controls/grad_box.h"
@@ -329,6 +331,7 @@ void TFmCD_WAV::ScanDrives() {
         cmb_drive->Items()->Add(name);
     }
     cmb_drive->SetItemIndex(0);
+    if (FmMP3_CD) FmMP3_CD->SetDriveNames(DriveNames());
     ReadTrackList();
 }
 
