@@ -6,8 +6,9 @@
 
 namespace sv {
 
-// The MP3 decoder library (libvbmp3.so, linked with the program) as the jobs call it, behind one
-// seam so that tests can put a recording decoder in its place.
+// The MP3 decoder library (libvbmp3.so, bound at run time from the program folder) as the jobs
+// call it, behind one seam so that tests can put a recording decoder in its place. Without the
+// library every call fails (LastError: DECODER_ERROR_NOT_STARTED); the start checks it first.
 class DecoderLibrary {
 public:
     virtual ~DecoderLibrary() = default;
@@ -27,6 +28,11 @@ public:
 // The decoder in force; tests put their own in and restore the library with nullptr.
 DecoderLibrary& Decoder();
 void SetDecoder(DecoderLibrary* decoder);
+
+// The library's file name, and binding it: empty once bound (the library stays for the run),
+// else the loader's reason. Binding is tried once; later calls give the same answer.
+inline constexpr const char* kDecoderLibraryFile = "libvbmp3.so";
+std::string BindDecoderLibrary();
 
 // A short text for a DecoderLastError code, for log lines.
 std::string DecoderErrorText(int code);

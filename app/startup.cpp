@@ -1,9 +1,11 @@
 #include "app/startup.h"
 
+#include "app/decoder.h"
 #include "app/forms.h"
 #include "app/main_form.h"
 #include "framework/forms.h"
 #include "platform/instance_lock.h"
+#include "platform/program_folder.h"
 
 #include <QApplication>
 #include <memory>
@@ -40,13 +42,36 @@ int RunSonvale(const std::function<void()>& createForms) {
     return kExitOk;
 }
 
+int CheckStart(std::unique_ptr<platform::InstanceLock>& lock, std::string& failure) {
+    failure.clear();
+    if (std::string why = BindDecoderLibrary(); !why.empty()) {
+        failure = platform::JoinPath(platform::ProgramFolder(), kDecoderLibraryFile) +
+                  " を読み込めません。中止します。\n" + why;
+        return kExitStartFailed;
+    }
+    std::string why;
+    lock = platform::InstanceLock::Acquire(platform::kSonvaleInstanceLock, &why);
+    if (lock) return kExitOk;
+    if (!why.empty())
+        failure = "二重起動防止用のファイル " +
+                  platform::InstanceLock::PathFor(platform::kSonvaleInstanceLock) +
+                  " を開けません。中止します。\n" + why;
+    return kExitAlreadyRunning;
+}
+
 int SonvaleMain(int argc, char** argv) {
-    std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::Acquire("DoubleOpenChk");
-    if (!lock) return kExitAlreadyRunning;
+    std::unique_ptr<platform::InstanceLock> lock;
+    std::string failure;
+    int code = CheckStart(lock, failure);
+    // Another instance runs: end before anything shows.
+    if (code != kExitOk && failure.empty()) return code;
     QApplication qt(argc, argv);
     InitFramework();
     Application->SetTitle("Sonvale");
-    int code = RunSonvale(CreateSonvaleForms);
+    if (failure.empty())
+        code = RunSonvale(CreateSonvaleForms);
+    else
+        Application->ShowException(Exception(failure));
     FreeSonvaleForms();
     DoneFramework();
     return code;

@@ -3,6 +3,7 @@
 #include "framework/bitmap.h"
 #include "framework/canvas.h"
 #include "framework/forms.h"
+#include "framework/strings.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -240,12 +241,13 @@ void TCustomFlatCombo::SetTabStop(bool v) {
 }
 
 void TCustomFlatCombo::SetAutoSize(bool v) {
+    if (v == autoSize_) return;
     autoSize_ = v;
     ApplyAutoSize();
 }
 
 void TCustomFlatCombo::ApplyAutoSize() {
-    if (autoSize_) SetBounds(Left(), Top(), Width(), AutoHeight());
+    SetBounds(Left(), Top(), Width(), Height());
 }
 
 void TCustomFlatCombo::SetStyle(int style) {
@@ -274,7 +276,8 @@ void TCustomFlatCombo::LayoutParts() {
 }
 
 void TCustomFlatCombo::SetBounds(int left, int top, int width, int height) {
-    TCustomPanel::SetBounds(left, top, width, height);
+    // With auto size the font alone decides the height, whatever height is asked for.
+    TCustomPanel::SetBounds(left, top, width, autoSize_ ? AutoHeight() : height);
     LayoutParts();
 }
 
@@ -349,11 +352,24 @@ void TCustomFlatCombo::PaintTextArea() {
 }
 
 void TCustomFlatCombo::EditChanged() {
-    if (syncing_) return;
-    syncing_ = true;
-    SetText(edit_->Text());
-    syncing_ = false;
+    // Either way the text goes, it goes through the edit, and OnChange fires once here.
+    if (!syncing_) {
+        syncing_ = true;
+        SetText(edit_->Text());
+        syncing_ = false;
+    }
     if (OnChange) OnChange(this);
+}
+
+// The first row, from the top, that starts with the text, letters in either case; -1 if none.
+int TCustomFlatCombo::FindRow(const std::string& text) const {
+    const TStrings* items = list_->Items();
+    for (int i = 0; i < items->Count(); ++i) {
+        const std::string row = items->Strings(i);
+        if (row.size() >= text.size() && CompareText(row.substr(0, text.size()), text) == 0)
+            return i;
+    }
+    return -1;
 }
 
 void TCustomFlatCombo::ShowList() {
@@ -361,7 +377,7 @@ void TCustomFlatCombo::ShowList() {
     if (text.empty()) {
         list_->SetItemIndex(-1);
     } else {
-        const int row = list_->Items()->IndexOf(text);
+        const int row = FindRow(text);
         list_->SetItemIndex(row);
         if (row >= 0) {
             SetText(list_->Items()->Strings(row));
@@ -517,9 +533,24 @@ void TCustomFlatCombo::ComboKeyPress(char32_t& key) {
     list_->OnCloseRequest = close;
 }
 
+// The combo holds the focus itself only in style 1, in the edit's place. Otherwise a key here is
+// one the edit left (the edit's handlers have seen it already): it goes on up untouched.
+bool TCustomFlatCombo::DoKeyDown(int& key, TShiftState shift) {
+    if (!Focused()) return false;
+    if (ComboKeyDown(key, shift)) key = 0;
+    return key == 0;
+}
+
+bool TCustomFlatCombo::DoKeyPress(char32_t& key) {
+    if (!Focused()) return false;
+    ComboKeyPress(key);
+    return key == 0;
+}
+
 void TCustomFlatCombo::CMCancelMode(TMessage& m) {
     auto* named = reinterpret_cast<TControl*>(m.LParam);
-    if (OwnsPart(named)) return;
+    // A press in the edit does close the list.
+    if (named && named != edit_ && OwnsPart(named)) return;
     CloseList();
     hot_ = true; // SetHot(false) clears it unless the focus stays inside
     SetHot(false);

@@ -115,6 +115,9 @@ protected:
     void ComboKeyPress(char32_t& key);
     bool HasFocusInside() const;
     bool CursorOver() const;
+    int FindRow(const std::string& text) const;
+    bool DoKeyDown(int& key, TShiftState shift) override;
+    bool DoKeyPress(char32_t& key) override;
 
     TFlatComboDropDown* button_ = nullptr;
     TFlatComboText* edit_ = nullptr;

@@ -73,7 +73,8 @@ void TFormPanel::AttachForm(TForm* form) {
     TForm* old = EmbeddedForm();
     TMainMenu* oldMenu = old ? saved_.Menu.Get() : nullptr;
     TForm* next = OnScreen(form) ? form : nullptr;
-    TMainMenu* nextMenu = next ? next->Menu() : nullptr;
+    // Embedded here, the form's own menu is the saved one: its Menu is empty until detached.
+    TMainMenu* nextMenu = !next ? nullptr : next == old ? oldMenu : next->Menu();
     // Menu merging needs the host form; find out before anything is changed.
     if (((oldMenu && oldMenu->AutoMerge()) || (nextMenu && nextMenu->AutoMerge())) && !HostForm())
         throw Exception("フォームパネルの所有者がフォームではないため、メニューを統合できません。");

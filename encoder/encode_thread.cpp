@@ -25,6 +25,8 @@ template <class Fn> MPGE_RESULT Guarded(Fn fn) {
     }
 }
 
+thread_local void* t_owner = nullptr;
+
 } // namespace
 
 void SetCurrentThreadPriority(TThreadPriority priority) {
@@ -36,8 +38,15 @@ void SetCurrentThreadPriority(TThreadPriority priority) {
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice[level]);
 }
 
-TEncodeThread::TEncodeThread(Sink sink) : sink_(std::move(sink)) {
-    thread_ = std::thread([this] { Execute(); });
+TEncodeThread::TEncodeThread(Sink sink, void* owner) : sink_(std::move(sink)), owner_(owner) {
+    thread_ = std::thread([this] {
+        t_owner = owner_;
+        Execute();
+    });
+}
+
+void* TEncodeThread::CurrentOwner() {
+    return t_owner;
 }
 
 TEncodeThread::~TEncodeThread() {

@@ -49,14 +49,17 @@ class TEncodeThread {
 public:
     using Sink = std::function<void(const TGogoMessage&)>;
 
-    // The sink is called on the worker thread, in the order of the notifications.
-    explicit TEncodeThread(Sink sink);
+    // The sink is called on the worker thread, in the order of the notifications. `owner` names
+    // what the thread works for; code that runs on the thread finds it through CurrentOwner().
+    explicit TEncodeThread(Sink sink, void* owner = nullptr);
     // Stops a running job without any notification and waits for the thread.
     ~TEncodeThread();
     TEncodeThread(const TEncodeThread&) = delete;
     TEncodeThread& operator=(const TEncodeThread&) = delete;
 
     void Post(const TGogoMessage& message);
+    // The owner of the worker that calls this; null on any other thread.
+    static void* CurrentOwner();
     // Tells the thread to end without reporting; the destructor waits for it.
     void RequestQuit();
 
@@ -67,6 +70,7 @@ private:
     void Notify(unsigned msg, std::intptr_t wParam, std::intptr_t lParam);
 
     Sink sink_;
+    void* owner_;
     std::atomic<bool> quitting_{false};
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -21,17 +21,18 @@ namespace {
 
 const QEvent::Type kNotifyEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// The component whose ring the library's read callback drains: the most recently constructed
-// one, cleared when it goes; a callback in progress holds the component alive.
-struct CurrentInstance {
+// The component that configured the library's job last, cleared when it goes; the read callback
+// serves it when it is called on a thread that is no component's worker. A callback in progress
+// holds its component alive.
+struct JobOwner {
     std::mutex mutex;
     std::condition_variable released;
-    TGogoTea* instance = nullptr;
+    TGogoTea* component = nullptr;
 };
 
-CurrentInstance& Current() {
-    static CurrentInstance current;
-    return current;
+JobOwner& Jobs() {
+    static JobOwner jobs;
+    return jobs;
 }
 
 MPGE_RESULT Fault() {
@@ -85,21 +86,24 @@ private:
 };
 
 std::int32_t GogoTeaReadCallback(char* buffer, std::int32_t length) {
-    CurrentInstance& current = Current();
+    JobOwner& jobs = Jobs();
     TGogoTea* self;
     {
-        std::lock_guard lock(current.mutex);
-        self = current.instance;
+        std::lock_guard lock(jobs.mutex);
+        // On a component's worker the running job is that component's, whichever was made last:
+        // its ring feeds the job, and its abort or destruction ends the wait.
+        self = static_cast<TGogoTea*>(TEncodeThread::CurrentOwner());
+        if (!self) self = jobs.component;
         // No component to read from: the input has ended, the buffer holds nothing.
         if (!self) return 1;
         ++self->callbackUsers_;
     }
     const std::int32_t result = self->ReadForLibrary(buffer, length);
     {
-        std::lock_guard lock(current.mutex);
+        std::lock_guard lock(jobs.mutex);
         --self->callbackUsers_;
     }
-    current.released.notify_all();
+    jobs.released.notify_all();
     return result;
 }
 
@@ -112,16 +116,12 @@ TGogoTea::TGogoTea(TComponent* owner) : TComponent(owner) {
         dllPath_ = GogoDLLPath();
         window_ = std::make_unique<TGogoTeaWindow>(*this);
         thread_ = std::make_unique<TEncodeThread>(
-            [this](const TGogoMessage& message) { PostNotification(message); });
+            [this](const TGogoMessage& message) { PostNotification(message); }, this);
     } catch (...) {
         thread_.reset();
         window_.reset();
         DeallocateGogoDLL();
         throw;
-    }
-    {
-        std::lock_guard lock(Current().mutex);
-        Current().instance = this;
     }
     alive_ = true;
 }
@@ -135,10 +135,10 @@ TGogoTea::~TGogoTea() {
     }
     ringChanged_.notify_all();
     {
-        CurrentInstance& current = Current();
-        std::unique_lock lock(current.mutex);
-        if (current.instance == this) current.instance = nullptr;
-        current.released.wait(lock, [this] { return callbackUsers_ == 0; });
+        JobOwner& jobs = Jobs();
+        std::unique_lock lock(jobs.mutex);
+        if (jobs.component == this) jobs.component = nullptr;
+        jobs.released.wait(lock, [this] { return callbackUsers_ == 0; });
     }
     thread_.reset();
     window_.reset();
@@ -206,6 +206,10 @@ void TGogoTea::QuerySettings() {
         endOfInput_ = false;
     }
     const GogoEntryPoints& gogo = Gogo();
+    {
+        std::lock_guard lock(Jobs().mutex);
+        Jobs().component = this; // the library's one job is this component's from here on
+    }
     encodeResult_ = CallLibrary(gogo.initializeWork);
     if (encodeResult_ != 0) throw EGogoTeaError(kMsgNoFpu);
 

@@ -224,7 +224,7 @@ private:
     bool endOfInput_ = false;
     bool aborting_ = false; // the running job was told to abort
     std::atomic<bool> alive_{false};
-    int callbackUsers_ = 0; // guarded by the current-instance lock
+    int callbackUsers_ = 0; // guarded by the job owner's lock
 
     std::mutex notifyMutex_;
     std::deque<TGogoMessage> notifications_;

@@ -78,9 +78,18 @@ int QtKeyToVk(int key) {
         return VK_INSERT;
     case Qt::Key_Delete:
         return VK_DELETE;
+    case Qt::Key_Menu:
+        return VK_APPS;
     default:
         return 0;
     }
+}
+
+// Shift+F10 and the menu key ask for the focused control's pop-up menu.
+bool IsContextMenuKey(int vk, Qt::KeyboardModifiers mods) {
+    const Qt::KeyboardModifiers other = mods & (Qt::ControlModifier | Qt::AltModifier);
+    if (other) return false;
+    return vk == VK_APPS || (vk == VK_F10 && (mods & Qt::ShiftModifier));
 }
 
 std::intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
@@ -257,11 +266,28 @@ void TControl::MouseButtonMessage(TMessage& m, TMouseButton button, bool down, b
     if (!self) return;
     if (!controlStyle_.Contains(csNoStdEvents)) MouseUp(button, shift, x, y);
     if (!self) return;
-    if (button == mbRight && popupMenu_ && popupMenu_->AutoPopup()) {
+    if (button == mbRight) {
         TPoint p = ClientToScreen(Point(x, y));
-        popupMenu_->SetPopupComponent(this);
-        popupMenu_->Popup(p.X, p.Y);
+        Perform(WM_CONTEXTMENU, 0, MakeLParam(p.X, p.Y));
     }
+}
+
+void TControl::ContextMenuMessage(TMessage& m) {
+    if (!popupMenu_ || !popupMenu_->AutoPopup()) {
+        DefaultHandler(m);
+        return;
+    }
+    TPoint p = m.LParam == kKeyboardContextMenu
+                   ? ClientToScreen(KeyboardPopupPoint())
+                   : Point(LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+    popupMenu_->SetPopupComponent(this);
+    popupMenu_->Popup(p.X, p.Y);
+    m.Result = 1;
+}
+
+TPoint TControl::KeyboardPopupPoint() const {
+    // As the platform does for a widget without a text cursor: its middle.
+    return Point(width_ / 2, height_ / 2);
 }
 
 void TControl::Dispatch(TMessage& m) {
@@ -288,6 +314,9 @@ void TControl::Dispatch(TMessage& m) {
         return;
     case WM_MBUTTONUP:
         MouseButtonMessage(m, mbMiddle, false, false);
+        return;
+    case WM_CONTEXTMENU:
+        ContextMenuMessage(m);
         return;
     case WM_MOUSEMOVE: {
         TGuardedRef<TControl> self(this);
@@ -1074,9 +1103,19 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
             }
             result = true;
         }
+        // The input was this window's: Qt must not hand it on to the parent widget, which
+        // would take the press (and with it the release) for itself.
+        e->accept();
         Application->DoMouseIdle();
         return true;
     }
+    case QEvent::ContextMenu:
+        // With a pop-up menu of ours the right button's release or the keys open it; Qt's own
+        // request would only open the widget's standard menu instead.
+        if (!PopupMenu() || !PopupMenu()->AutoPopup()) return false;
+        e->accept();
+        result = true;
+        return true;
     case QEvent::KeyPress: {
         auto* ke = static_cast<QKeyEvent*>(e);
         int vk = QtKeyToVk(ke->key());
@@ -1084,7 +1123,17 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         std::u32string text = ke->text().toStdU32String();
         bool textKey = !text.empty() && text[0] >= 0x20 && text[0] != 0x7F;
         if (vk) {
-            if (!textKey) return deliver(WM_KEYDOWN, vk, 0) || !self || true;
+            if (!textKey) {
+                deliver(WM_KEYDOWN, vk, 0);
+                if (self && IsContextMenuKey(vk, ke->modifiers())) {
+                    try {
+                        Perform(WM_CONTEXTMENU, 0, kKeyboardContextMenu);
+                    } catch (...) {
+                        Application->HandleException(this);
+                    }
+                }
+                return true;
+            }
             // A typed character: the key-down may swallow it, else the character goes on.
             QEvent* savedEvent = pendingEvent_;
             pendingEvent_ = nullptr;

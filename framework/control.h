@@ -19,6 +19,13 @@ namespace sv {
 
 class TCanvas;
 class TWinControl;
+
+// The request for a control's pop-up menu: LParam holds the screen point of a mouse request,
+// or kKeyboardContextMenu when it came from the keyboard (Shift+F10, the menu key).
+inline constexpr unsigned WM_CONTEXTMENU = 0x007B;
+inline constexpr std::intptr_t kKeyboardContextMenu = -1;
+inline constexpr int VK_APPS = 0x5D;
+inline constexpr int VK_F10 = 0x79;
 class TForm;
 class TPopupMenu;
 
@@ -197,6 +204,8 @@ protected:
     virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
     virtual void Resize();
     virtual void VisibleChanging() {}
+    // Where a pop-up menu asked for from the keyboard opens, in client coordinates.
+    virtual TPoint KeyboardPopupPoint() const;
     // Called when the parent's font or colour changed and this one follows it.
     virtual void ParentFontChanged();
     virtual void ParentColorChanged();
@@ -212,6 +221,7 @@ protected:
 
 private:
     void MouseButtonMessage(TMessage& m, TMouseButton button, bool down, bool dbl);
+    void ContextMenuMessage(TMessage& m);
     void FontChanged();
     void TellChildren(unsigned msg);
     void RequestAlign();

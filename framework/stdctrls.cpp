@@ -1030,6 +1030,16 @@ TRect TCustomListBox::ItemRect(int index) const {
     return Rect(in.Left, top, in.Right, top + h);
 }
 
+TPoint TCustomListBox::KeyboardPopupPoint() const {
+    // The platform opens a list's keyboard menu on its current row, when that row is in view.
+    if (caret_ >= 0 && caret_ < Count() && caret_ >= topIndex_ &&
+        caret_ < topIndex_ + VisibleRows()) {
+        TRect r = ItemRect(caret_);
+        return Point((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    }
+    return TCustomControl::KeyboardPopupPoint();
+}
+
 int TCustomListBox::ItemAtPos(TPoint p, bool existing) const {
     TRect in = Inner();
     int i = topIndex_ + (p.Y - in.Top) / ItemHeight();

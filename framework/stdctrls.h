@@ -443,6 +443,7 @@ protected:
     void Dispatch(TMessage& message) override;
     QWidget* CreateWidget() override;
     virtual void DrawItem(int index, TRect rect, TOwnerDrawState state);
+    TPoint KeyboardPopupPoint() const override;
 
 private:
     friend class TListBoxStrings;

@@ -4,7 +4,7 @@
 
 namespace sv::platform {
 
-// A single-instance lock: an exclusive flock on a file in the user's runtime folder. The lock
+// A single-instance lock: an exclusive flock on a file in a folder of the user's own. The lock
 // goes with the process, so a killed holder frees it; programs we start do not inherit it.
 class InstanceLock {
 public:
@@ -12,10 +12,13 @@ public:
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    // nullptr when another process holds the lock or it cannot be taken.
-    static std::unique_ptr<InstanceLock> Acquire(const std::string& name);
+    // nullptr when the lock is not ours. `error`, when given, is then empty if another process
+    // holds the lock, else why the lock file (PathFor) could not be opened or locked.
+    static std::unique_ptr<InstanceLock> Acquire(const std::string& name,
+                                                 std::string* error = nullptr);
 
-    // $XDG_RUNTIME_DIR/<name>.lock, else /tmp/<name>-<uid>.lock.
+    // $XDG_RUNTIME_DIR/<name>.lock, else ${XDG_CACHE_HOME:-$HOME/.cache}/<name>.lock: never a
+    // folder that other users can write to. Relative folders in the variables are ignored.
     static std::string PathFor(const std::string& name);
 
 private:

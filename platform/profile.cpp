@@ -16,9 +16,18 @@ namespace sv::platform {
 
 namespace {
 
+// One line of the file. A line the write does not change goes back as the bytes it was, so a
+// CP932 line among UTF-8 ones stays CP932.
+struct ProfileLine {
+    std::string raw;  // the bytes, without the line end
+    std::string text; // decoded to UTF-8: UTF-8 where the line is valid UTF-8, else CP932
+    std::string end;  // "\r\n", "\n", or "" for a last line without one
+    bool changed = false;
+};
+
 struct ProfileText {
-    std::vector<std::string> lines; // without line endings, decoded to UTF-8
-    std::string newline = "\n";
+    std::vector<ProfileLine> lines;
+    std::string newline = "\n"; // for lines the write adds: the file's first line end
     bool bom = false;
 };
 
@@ -32,26 +41,41 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return content.str();
 }
 
-ProfileText Parse(std::string content) {
+ProfileText Parse(std::string_view content) {
     ProfileText text;
-    if (content.rfind("\xEF\xBB\xBF", 0) == 0) {
+    if (content.starts_with("\xEF\xBB\xBF")) {
         text.bom = true;
-        content.erase(0, 3);
+        content.remove_prefix(3);
     }
-    if (!IsValidUtf8(content)) content = Cp932ToUtf8(content);
-    std::size_t firstLf = content.find('\n');
-    if (firstLf != std::string::npos && firstLf > 0 && content[firstLf - 1] == '\r')
-        text.newline = "\r\n";
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
-        if (end == std::string::npos) end = content.size();
-        std::string line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    bool newlineSeen = false;
+    while (!content.empty()) {
+        ProfileLine line;
+        std::size_t lf = content.find('\n');
+        std::string_view raw = content.substr(0, lf);
+        if (lf == std::string_view::npos) {
+            content = {};
+        } else {
+            content.remove_prefix(lf + 1);
+            line.end = "\n";
+            if (raw.ends_with('\r')) {
+                raw.remove_suffix(1);
+                line.end = "\r\n";
+            }
+            if (!newlineSeen) text.newline = line.end;
+            newlineSeen = true;
+        }
+        line.raw = std::string(raw);
+        line.text = IsValidUtf8(raw) ? line.raw : Cp932ToUtf8(raw);
         text.lines.push_back(std::move(line));
-        start = end + 1;
     }
     return text;
+}
+
+std::string Serialize(const ProfileText& text) {
+    std::string out = text.bom ? "\xEF\xBB\xBF" : "";
+    for (const ProfileLine& line : text.lines)
+        out += (line.changed ? line.text : line.raw) + line.end;
+    return out;
 }
 
 // The section name when the line is a section header.
@@ -72,34 +96,103 @@ bool KeyMatches(std::string_view line, std::string_view key) {
 // Index of the first header line of the section, or lines.size().
 std::size_t FindSection(const ProfileText& text, std::string_view section) {
     for (std::size_t i = 0; i < text.lines.size(); ++i) {
-        auto name = SectionOf(text.lines[i]);
+        auto name = SectionOf(text.lines[i].text);
         if (name && EqualsIgnoreCaseAscii(*name, section)) return i;
     }
     return text.lines.size();
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
-    std::string temp = path + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    struct stat st {};
-    fchmod(fd, stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+void InsertLine(ProfileText& text, std::size_t at, std::string line) {
+    // The line before it must end, or the two would run together.
+    if (at > 0 && text.lines[at - 1].end.empty()) text.lines[at - 1].end = text.newline;
+    std::string end = text.newline;
+    text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(at),
+                      ProfileLine{line, line, end, true});
+}
+
+bool InGroup(gid_t gid) {
+    if (gid == getegid()) return true;
+    int count = getgroups(0, nullptr);
+    if (count <= 0) return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    count = getgroups(count, groups.data());
+    for (int i = 0; i < count; ++i)
+        if (groups[static_cast<std::size_t>(i)] == gid) return true;
+    return false;
+}
+
+// The write bit of the class this process falls in; for root, any write bit. Root may write
+// anything, so the bits are what tell that a file is meant to stay as it is.
+bool BitsAllowWriting(const struct stat& st) {
+    uid_t uid = geteuid();
+    if (uid == 0) return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    if (uid == st.st_uid) return (st.st_mode & S_IWUSR) != 0;
+    if (InGroup(st.st_gid)) return (st.st_mode & S_IWGRP) != 0;
+    return (st.st_mode & S_IWOTH) != 0;
+}
+
+// The file a path ends at after its symbolic links (which need not exist yet), or nullopt for a
+// loop or an unreadable link.
+std::optional<std::string> FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(static_cast<std::size_t>(PATH_MAX), '\0');
+        ssize_t n = readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return std::nullopt;
+        target.resize(static_cast<std::size_t>(n));
+        if (target.front() != '/') {
+            std::size_t slash = path.rfind('/');
+            target =
+                (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
+        }
+        path = std::move(target);
+    }
+    return std::nullopt;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const std::string& content) {
     const char* data = content.data();
     std::size_t left = content.size();
-    bool ok = true;
     while (left > 0) {
         ssize_t n = write(fd, data, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
+        if (n <= 0) return false;
         data += n;
         left -= static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+// Replaces the file (the target of a link) by a new one written beside it, with the old one's
+// mode and owner, so a failure half-way leaves the old content whole.
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    std::optional<std::string> target = FollowLinks(path);
+    if (!target) return false;
+    struct stat folder {};
+    if (stat(FolderOf(*target).c_str(), &folder) != 0 || !BitsAllowWriting(folder)) return false;
+    struct stat old {};
+    bool exists = stat(target->c_str(), &old) == 0;
+    if (exists && (!S_ISREG(old.st_mode) || !BitsAllowWriting(old))) return false;
+
+    std::string temp = *target + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, exists ? (old.st_mode & 07777) : 0644) == 0;
+    if (exists && (old.st_uid != geteuid() || old.st_gid != getegid())) {
+        // Only root can give the file back to its owner; for anyone else it stays theirs.
+        (void)!fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && WriteAll(fd, content);
     if (fsync(fd) != 0) ok = false;
     if (close(fd) != 0) ok = false;
-    if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
+    if (ok && rename(temp.c_str(), target->c_str()) == 0) return true;
     unlink(temp.c_str());
     return false;
 }
@@ -110,9 +203,9 @@ std::optional<std::string> ReadProfileRaw(const std::string& path, std::string_v
                                           std::string_view key) {
     auto content = ReadWholeFile(path);
     if (!content) return std::nullopt;
-    ProfileText text = Parse(std::move(*content));
+    ProfileText text = Parse(*content);
     for (std::size_t i = FindSection(text, section) + 1; i < text.lines.size(); ++i) {
-        const std::string& line = text.lines[i];
+        const std::string& line = text.lines[i].text;
         if (SectionOf(line)) break;
         if (KeyMatches(line, key)) return line.substr(line.find('=') + 1);
     }
@@ -181,37 +274,35 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
     auto content = ReadWholeFile(path);
     // A file that is there but cannot be read must not be replaced by one holding only this key.
     if (exists && !content) return false;
-    ProfileText text = content ? Parse(std::move(*content)) : ProfileText{};
+    ProfileText text = content ? Parse(*content) : ProfileText{};
     std::string line = std::string(TrimBlanks(key)) + "=" + std::string(value);
 
     std::size_t header = FindSection(text, section);
     if (header == text.lines.size()) {
-        if (!text.lines.empty() && !TrimBlanks(text.lines.back()).empty())
-            text.lines.emplace_back();
-        text.lines.push_back("[" + std::string(section) + "]");
-        text.lines.push_back(line);
+        if (!text.lines.empty() && !TrimBlanks(text.lines.back().text).empty())
+            InsertLine(text, text.lines.size(), "");
+        InsertLine(text, text.lines.size(), "[" + std::string(section) + "]");
+        InsertLine(text, text.lines.size(), line);
     } else {
         std::size_t end = header + 1;
-        bool replaced = false;
-        for (; end < text.lines.size() && !SectionOf(text.lines[end]); ++end) {
-            if (KeyMatches(text.lines[end], key)) {
-                // keep the spelling of the key that is already there
-                std::string_view old = text.lines[end];
-                text.lines[end] = std::string(TrimBlanks(old.substr(0, old.find('=')))) + "=" +
-                                  std::string(value);
-                replaced = true;
-                break;
+        for (; end < text.lines.size() && !SectionOf(text.lines[end].text); ++end) {
+            ProfileLine& old = text.lines[end];
+            if (KeyMatches(old.text, key)) {
+                // keep the spelling of the key that is already there; the same text again
+                // keeps the line's bytes
+                std::string_view spelled =
+                    TrimBlanks(std::string_view(old.text).substr(0, old.text.find('=')));
+                std::string replaced = std::string(spelled) + "=" + std::string(value);
+                old.changed = old.changed || replaced != old.text;
+                old.text = std::move(replaced);
+                return WriteFileAtomically(path, Serialize(text));
             }
         }
-        if (!replaced) {
-            std::size_t insert = end; // after the section's last non-blank line
-            while (insert > header + 1 && TrimBlanks(text.lines[insert - 1]).empty()) --insert;
-            text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(insert), line);
-        }
+        std::size_t insert = end; // after the section's last non-blank line
+        while (insert > header + 1 && TrimBlanks(text.lines[insert - 1].text).empty()) --insert;
+        InsertLine(text, insert, line);
     }
-    std::string out = text.bom ? "\xEF\xBB\xBF" : "";
-    for (const std::string& l : text.lines) out += l + text.newline;
-    return WriteFileAtomically(path, out);
+    return WriteFileAtomically(path, Serialize(text));
 }
 
 } // namespace sv::platform

@@ -4,7 +4,8 @@
 #include <string_view>
 
 // Profile (INI) files read and written with the rules the programs' settings rely on.
-// Nothing is cached: every call reads the file as it is now.
+// Nothing is cached: every call reads the file as it is now. Each line is decoded on its own:
+// as UTF-8 where it is valid UTF-8, else as CP932, so a hand-edited line in either stays legible.
 namespace sv::platform {
 
 // Longest value a read returns, in code points (the platform's 2048-byte buffer less its NUL).
@@ -26,9 +27,12 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 // more than eight hex digits, or a decimal outside the int range, gives `def`.
 int ParseProfileInteger(std::string_view text, int def);
 
-// Writes "key=value" into the section, replacing the key's first line or appending the key to
-// the section (or a new section to the file). Other lines are kept. The file is replaced
-// atomically. Fails for a value holding CR or LF, which would break the file's lines.
+// Writes "key=value" (UTF-8) into the section, replacing the key's first line or appending the
+// key to the section (or a new section to the file). Every other line keeps its bytes and line
+// end. The file is replaced atomically, keeping its mode and owner; a symbolic link is written
+// through to its target. Fails for a value holding CR or LF, which would break the file's lines,
+// and when the permission bits of the file or its folder forbid writing (also for root): the
+// file then stays as it is.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 

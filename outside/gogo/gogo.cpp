@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -57,6 +58,9 @@ using Lame = std::unique_ptr<lame_global_flags, LameCloser>;
 
 enum class State { Idle, Configuring, Ready, Finished, Closed };
 
+// The sample layouts of a source: integers of 8 (unsigned), 16, 24 or 32 bits, or 32-bit float.
+enum class SampleFormat { UInt8, Int16, Int24, Int32, Float32 };
+
 struct Job {
     Lame lame;
     File in;
@@ -65,6 +69,8 @@ struct Job {
     bool memoryInput = false;
     MPGE_READ_CALLBACK read = nullptr;
     int channels = 2;
+    SampleFormat format = SampleFormat::Int16;
+    int blockAlign = 4;
     int frameSize = 1152;
     uint64_t samplesLeft = 0;
     int32_t totalFrames = 0;
@@ -73,6 +79,7 @@ struct Job {
     Bytes id3Tail;       // an ID3v1 block goes after the audio
     Bytes pcm;
     std::vector<short> samples;
+    std::vector<float> left, right; // every format but 16-bit, at the scale of 16-bit samples
     Bytes mp3;
 };
 
@@ -119,12 +126,51 @@ uint16_t Le16(const unsigned char* p) {
 struct WavInfo {
     int channels = 0;
     long rate = 0;
+    SampleFormat format = SampleFormat::Int16;
+    int blockAlign = 0;
     long dataStart = 0;
     uint64_t samples = 0;
 };
 
-// A 16-bit PCM RIFF WAVE: chunks are walked with their pad bytes, unknown ones (LIST ...)
-// skipped; a data size beyond the end of the file is cut to what is there.
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatFloat = 3;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+// Reads the sample layout from a "fmt " chunk of `size` bytes; false for any other layout.
+// An extensible chunk counts by its sub-format, whose GUID must be the standard one.
+bool ParseFormat(const unsigned char* fmt, uint64_t size, WavInfo& info) {
+    static constexpr unsigned char kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                    0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    uint16_t tag = Le16(fmt);
+    const int bits = Le16(fmt + 14);
+    if (tag == kFormatExtensible) {
+        if (size < 40 || Le16(fmt + 16) < 22) return false;
+        const int validBits = Le16(fmt + 18);
+        if (validBits > bits || std::memcmp(fmt + 26, kGuidTail, sizeof kGuidTail) != 0)
+            return false;
+        tag = Le16(fmt + 24);
+    }
+    info.channels = Le16(fmt + 2);
+    info.rate = static_cast<long>(Le32(fmt + 4));
+    info.blockAlign = Le16(fmt + 12);
+    if (tag == kFormatPcm && bits == 8)
+        info.format = SampleFormat::UInt8;
+    else if (tag == kFormatPcm && bits == 16)
+        info.format = SampleFormat::Int16;
+    else if (tag == kFormatPcm && bits == 24)
+        info.format = SampleFormat::Int24;
+    else if (tag == kFormatPcm && bits == 32)
+        info.format = SampleFormat::Int32;
+    else if (tag == kFormatFloat && bits == 32)
+        info.format = SampleFormat::Float32;
+    else
+        return false;
+    return (info.channels == 1 || info.channels == 2) &&
+           info.blockAlign == info.channels * bits / 8 && SupportedRate(info.rate);
+}
+
+// A PCM RIFF WAVE: chunks are walked with their pad bytes, unknown ones (LIST ...) skipped; a
+// data size beyond the end of the file is cut to what is there.
 MPGE_RESULT OpenWav(const std::string& path, File& file, WavInfo& info) {
     if (path.empty()) return MPGE_ERR_BAD_SOURCE;
     struct stat st {};
@@ -137,7 +183,6 @@ MPGE_RESULT OpenWav(const std::string& path, File& file, WavInfo& info) {
         std::memcmp(head + 8, "WAVE", 4) != 0)
         return MPGE_ERR_BAD_SOURCE;
     bool haveFormat = false;
-    int blockAlign = 0;
     uint64_t pos = 12;
     for (;;) {
         unsigned char chunk[8];
@@ -149,21 +194,13 @@ MPGE_RESULT OpenWav(const std::string& path, File& file, WavInfo& info) {
             unsigned char fmt[40] = {};
             const size_t want = static_cast<size_t>(std::min<uint64_t>(size, sizeof fmt));
             if (std::fread(fmt, 1, want, file.get()) != want) return MPGE_ERR_BAD_SOURCE;
-            uint16_t tag = Le16(fmt);
-            if (tag == 0xFFFE && want >= 26) tag = Le16(fmt + 24); // extensible: sub-format
-            info.channels = Le16(fmt + 2);
-            info.rate = static_cast<long>(Le32(fmt + 4));
-            blockAlign = Le16(fmt + 12);
-            const int bits = Le16(fmt + 14);
-            if (tag != 1 || bits != 16 || (info.channels != 1 && info.channels != 2) ||
-                blockAlign != info.channels * 2 || !SupportedRate(info.rate))
-                return MPGE_ERR_BAD_SOURCE;
+            if (!ParseFormat(fmt, want, info)) return MPGE_ERR_BAD_SOURCE;
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat) return MPGE_ERR_BAD_SOURCE;
             const uint64_t present = fileSize > pos ? fileSize - pos : 0;
             info.dataStart = static_cast<long>(pos);
-            info.samples = std::min(size, present) / static_cast<uint64_t>(blockAlign);
+            info.samples = std::min(size, present) / static_cast<uint64_t>(info.blockAlign);
             // Nothing to encode would give a file with no audio frame at all.
             return info.samples > 0 ? MPGE_OK : MPGE_ERR_BAD_SOURCE;
         }
@@ -233,6 +270,8 @@ MPGE_RESULT Detect() {
         if (MPGE_RESULT r = OpenWav(c.source, job->in, info)) return r;
         if (std::fseek(job->in.get(), info.dataStart, SEEK_SET) != 0) return MPGE_ERR_BAD_SOURCE;
         job->channels = info.channels;
+        job->format = info.format;
+        job->blockAlign = info.blockAlign;
         rate = info.rate;
         samples = info.samples;
     } else if (c.inputKind == MPGE_INPUT_MEMORY) {
@@ -243,6 +282,7 @@ MPGE_RESULT Detect() {
         job->memoryInput = true;
         job->read = m.read;
         job->channels = m.channels;
+        job->blockAlign = 2 * m.channels;
         rate = m.sample_rate;
         samplesKnown = m.total_size >= 0;
         samples = samplesKnown ? static_cast<uint64_t>(m.total_size) / (2u * m.channels) : 0;
@@ -274,23 +314,63 @@ MPGE_RESULT Detect() {
     else if (!WriteAll(job->out.get(), c.id3.data(), c.id3.size()))
         return MPGE_ERR_WRITE;
     job->audioStart = id3v1 ? 0 : static_cast<long>(c.id3.size());
-    job->pcm.resize(static_cast<size_t>(job->frameSize) * job->channels * 2);
+    job->pcm.resize(static_cast<size_t>(job->frameSize) * job->blockAlign);
     job->mp3.resize(static_cast<size_t>(job->frameSize) * 5 / 4 + 7200);
     g_job = std::move(job);
     return MPGE_OK;
 }
 
+// One sample of a wider or narrower format at the scale of a 16-bit one, as the encoder takes
+// floats. Float samples outside full scale are clipped, and a NaN is silence.
+float ToSample16(SampleFormat format, const unsigned char* p) {
+    switch (format) {
+    case SampleFormat::UInt8:
+        return static_cast<float>(int{p[0]} - 128) * 256.0f;
+    case SampleFormat::Int24: {
+        const auto v =
+            static_cast<int32_t>(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24);
+        return static_cast<float>(v) * (1.0f / 65536.0f);
+    }
+    case SampleFormat::Int32:
+        return static_cast<float>(static_cast<int32_t>(Le32(p))) * (1.0f / 65536.0f);
+    case SampleFormat::Float32: {
+        float f;
+        std::memcpy(&f, p, sizeof f);
+        if (std::isnan(f)) return 0.0f;
+        return std::clamp(f, -1.0f, 1.0f) * 32768.0f;
+    }
+    case SampleFormat::Int16:
+        break;
+    }
+    return static_cast<float>(static_cast<int16_t>(Le16(p)));
+}
+
 // Encodes the PCM in job.pcm (`samples` per channel) and writes what the encoder gives back.
 MPGE_RESULT EncodePcm(Job& job, int samples) {
-    std::vector<short>& pcm = job.samples;
-    pcm.resize(static_cast<size_t>(samples) * job.channels);
-    for (size_t i = 0; i < pcm.size(); ++i)
-        pcm[i] = static_cast<short>(Le16(job.pcm.data() + 2 * i));
     const int mp3Size = static_cast<int>(job.mp3.size());
-    int n = job.channels == 2 ? lame_encode_buffer_interleaved(job.lame.get(), pcm.data(), samples,
+    int n = 0;
+    if (job.format == SampleFormat::Int16) {
+        std::vector<short>& pcm = job.samples;
+        pcm.resize(static_cast<size_t>(samples) * job.channels);
+        for (size_t i = 0; i < pcm.size(); ++i)
+            pcm[i] = static_cast<short>(Le16(job.pcm.data() + 2 * i));
+        n = job.channels == 2 ? lame_encode_buffer_interleaved(job.lame.get(), pcm.data(), samples,
                                                                job.mp3.data(), mp3Size)
                               : lame_encode_buffer(job.lame.get(), pcm.data(), nullptr, samples,
                                                    job.mp3.data(), mp3Size);
+    } else {
+        const auto count = static_cast<size_t>(samples);
+        const size_t width = static_cast<size_t>(job.blockAlign / job.channels);
+        job.left.resize(count);
+        job.right.resize(count);
+        const unsigned char* p = job.pcm.data();
+        for (size_t i = 0; i < count; ++i, p += job.blockAlign) {
+            job.left[i] = ToSample16(job.format, p);
+            job.right[i] = job.channels == 2 ? ToSample16(job.format, p + width) : job.left[i];
+        }
+        n = lame_encode_buffer_float(job.lame.get(), job.left.data(), job.right.data(), samples,
+                                     job.mp3.data(), mp3Size);
+    }
     if (n < 0) return MPGE_ERR_ENCODER;
     return WriteAll(job.out.get(), job.mp3.data(), static_cast<size_t>(n)) ? MPGE_OK
                                                                            : MPGE_ERR_WRITE;
@@ -444,7 +524,7 @@ __attribute__((visibility("default"))) MPGE_RESULT MPGE_processFrame(void) {
         }
     } else if (job.samplesLeft > 0) {
         samples = static_cast<int>(std::min<uint64_t>(job.samplesLeft, job.frameSize));
-        const size_t bytes = static_cast<size_t>(samples) * job.channels * 2;
+        const size_t bytes = static_cast<size_t>(samples) * job.blockAlign;
         if (std::fread(job.pcm.data(), 1, bytes, job.in.get()) != bytes) return MPGE_ERR_READ;
         job.samplesLeft -= static_cast<uint64_t>(samples);
     }

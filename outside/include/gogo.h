@@ -65,7 +65,14 @@ enum {
     MPGE_CFG_MS_SETTING = 32  /* threshold 0..100, power 0..100 */
 };
 
-/* This library writes plain MP3 only: MPGE_detectConfigure refuses the RIFF containers (1, 2)
+/* Sources: a RIFF WAVE file (MPGE_INPUT_FILE) of integer PCM with 8 (unsigned), 16, 24 or 32 bits
+ * per sample, or of 32-bit IEEE float PCM (full scale +-1.0; beyond it clipped), given as
+ * WAVE_FORMAT_PCM, WAVE_FORMAT_IEEE_FLOAT or WAVE_FORMAT_EXTENSIBLE with either sub-format; mono
+ * or stereo, at 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 or 48000 Hz. Anything else,
+ * more than two channels included, is refused with MPGE_ERR_BAD_SOURCE. Memory input
+ * (MPGE_INPUT_MEMORY) takes 16-bit PCM only, at the same rates and channel counts.
+ *
+ * This library writes plain MP3 only: MPGE_detectConfigure refuses the RIFF containers (1, 2)
  * with MPGE_ERR_UNSUPPORTED_FORMAT. An ID3 block of 128 bytes starting with "TAG" (version 1)
  * goes after the audio; any other block (version 2) goes before it, unchanged. */
 

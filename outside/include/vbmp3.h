@@ -9,7 +9,9 @@
  * Positions and totals count MPEG frames, exactly (the file is scanned at open). The WAV is
  * 16-bit PCM behind a 44-byte RIFF header at the rate and channel count in force when the file
  * was opened; gapless decoding is on, so an MP3 that carries encoder delay and padding in its
- * header decodes to the original sample count. */
+ * header decodes to the original sample count. At another rate than the source's, the samples
+ * go through a band-limited resampler and the WAV holds exactly the source's sample frames x
+ * output rate / source rate, rounded to the nearest; outputSamples and durationMs say so. */
 #ifndef SV_OUTSIDE_VBMP3_H
 #define SV_OUTSIDE_VBMP3_H
 
@@ -32,7 +34,7 @@ typedef struct DecoderFileInfo {
     int32_t outputRate;     /* rate of the WAV that DecoderBeginWave writes, Hz */
     int32_t outputChannels; /* channels of that WAV */
     int32_t reserved0;
-    int64_t outputSamples; /* sample frames of that WAV */
+    int64_t outputSamples; /* sample frames of that WAV, exactly */
     uint8_t reserved[220];
     int32_t totalFrames; /* MPEG frames; DecoderStep's position runs up to it */
 } DecoderFileInfo;

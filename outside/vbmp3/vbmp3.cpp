@@ -2,10 +2,12 @@
 #include "outside/include/vbmp3.h"
 
 #include <mpg123.h>
+#include <syn123.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -91,19 +93,32 @@ private:
     uint64_t dataBytes_ = 0;
 };
 
+// Output frames the resampler keeps back until the end, so that the WAV can be cut to the exact
+// length: the resampler may give a frame more than the rounded ratio.
+constexpr size_t kHeldFrames = 16;
+constexpr size_t kBufferFloats = 16 * 1024;
+
 struct DecoderState {
     std::mutex lock;
     bool started = false;
     mpg123_handle* handle = nullptr;
+    syn123_handle* resampler = nullptr;
     DecoderOutputOptions options{0, DECODER_CONVERT_STEREO, 44100};
     bool fileOpen = false;
     dev_t sourceDevice = 0;
     ino_t sourceInode = 0;
     int32_t totalFrames = 0;
+    long sourceRate = 0;
     long outputRate = 0;
     int outputChannels = 0;
+    // Any other rate than the source's is made from float samples by the resampler.
+    bool resampling = false;
+    int64_t inputFrames = 0;  // decoded at the source rate for the current WAV
+    int64_t outputFrames = 0; // written to the current WAV
+    std::vector<float> resampled;
+    std::vector<int16_t> pcm;
     WaveWriter wave;
-    std::vector<unsigned char> buffer = std::vector<unsigned char>(64 * 1024);
+    std::vector<float> buffer = std::vector<float>(kBufferFloats);
     int lastError = DECODER_OK;
 };
 
@@ -143,38 +158,43 @@ int CheckHead(const char* path, struct stat& st) {
     return DECODER_OK;
 }
 
-bool IsStandardRate(long rate) {
-    const long* rates = nullptr;
-    size_t count = 0;
-    mpg123_rates(&rates, &count);
-    return std::find(rates, rates + count, rate) != rates + count;
+// The WAV's length for `input` frames at the source rate: the exact ratio, rounded.
+int64_t ResampledLength(int64_t input, long inRate, long outRate) {
+    return (input * outRate + inRate / 2) / inRate;
 }
 
-int ConfigureOutput(mpg123_handle* handle, const DecoderOutputOptions& options) {
-    const long rate = options.sampleRate;
-    const int channels = options.convert == DECODER_CONVERT_MONO ? MPG123_MONO : MPG123_STEREO;
+// The handle decodes at the source's own rate, in the given channel count and encoding.
+int ConfigureOutput(mpg123_handle* handle, int channels, long rate, int encoding) {
     // Gapless: encoder delay and padding from the header are cut, so lengths match the original.
     const long flags = MPG123_GAPLESS | MPG123_QUIET | MPG123_NO_FRANKENSTEIN |
-                       (channels == MPG123_MONO ? MPG123_MONO_MIX : 0) | MPG123_AUTO_RESAMPLE;
-    if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK) return DECODER_ERROR_OUTPUT;
-    // Other rates than the MPEG ones go through the resampler that a forced rate selects.
-    if (mpg123_param(handle, MPG123_FORCE_RATE, IsStandardRate(rate) ? 0 : rate, 0) != MPG123_OK)
+                       (channels == MPG123_MONO ? MPG123_MONO_MIX : 0);
+    if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK ||
+        mpg123_format_none(handle) != MPG123_OK)
         return DECODER_ERROR_OUTPUT;
-    if (mpg123_format_none(handle) != MPG123_OK ||
-        mpg123_format(handle, rate, channels, MPG123_ENC_SIGNED_16) != MPG123_OK)
-        return DECODER_ERROR_OUTPUT;
+    const long* rates = &rate;
+    size_t count = 1;
+    if (rate == 0) mpg123_rates(&rates, &count);
+    for (size_t i = 0; i < count; ++i)
+        if (mpg123_format(handle, rates[i], channels, encoding) != MPG123_OK)
+            return DECODER_ERROR_OUTPUT;
     return DECODER_OK;
 }
 
-// Frames and output samples from a pass over every frame, so that totals are exact also for a
-// VBR file without a header. On a handle of its own: a scan that finds the file shorter than its
-// header says turns gapless trimming off for the handle that scanned.
-bool Scan(const char* path, const DecoderOutputOptions& options, off_t& frames, off_t& samples) {
+int Channels(const DecoderOutputOptions& options) {
+    return options.convert == DECODER_CONVERT_MONO ? MPG123_MONO : MPG123_STEREO;
+}
+
+// Frames, samples and rate of the source from a pass over every frame, so that totals are exact
+// also for a VBR file without a header. On a handle of its own: a scan that finds the file
+// shorter than its header says turns gapless trimming off for the handle that scanned.
+bool Scan(const char* path, int channels, off_t& frames, off_t& samples, long& rate) {
     int error = MPG123_OK;
     mpg123_handle* handle = mpg123_new(nullptr, &error);
     if (!handle) return false;
-    const bool ok = ConfigureOutput(handle, options) == DECODER_OK &&
-                    mpg123_open(handle, path) == MPG123_OK && mpg123_scan(handle) == MPG123_OK;
+    int gotChannels = 0, encoding = 0;
+    const bool ok = ConfigureOutput(handle, channels, 0, MPG123_ENC_SIGNED_16) == DECODER_OK &&
+                    mpg123_open(handle, path) == MPG123_OK && mpg123_scan(handle) == MPG123_OK &&
+                    mpg123_getformat(handle, &rate, &gotChannels, &encoding) == MPG123_OK;
     if (ok) {
         frames = mpg123_framelength(handle);
         samples = mpg123_length(handle);
@@ -208,6 +228,54 @@ void FillInfo(DecoderState& s, off_t samples, DecoderFileInfo* info) {
     info->totalFrames = s.totalFrames;
 }
 
+int16_t ToPcm16(float sample) {
+    const float scaled = std::nearbyint(sample * 32768.0f);
+    if (std::isnan(scaled)) return 0;
+    return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+}
+
+// Runs `frames` source frames through the resampler, appending to what is held back.
+bool Resample(DecoderState& s, float* input, size_t frames) {
+    if (frames == 0) return true;
+    const auto channels = static_cast<size_t>(s.outputChannels);
+    const size_t room = syn123_resample_count(s.sourceRate, s.outputRate, frames);
+    const size_t held = s.resampled.size();
+    s.resampled.resize(held + room * channels);
+    const size_t made = syn123_resample(s.resampler, s.resampled.data() + held, input, frames);
+    s.resampled.resize(held + std::min(made, room) * channels);
+    return made <= room;
+}
+
+// Writes what the resampler made, all but the last `keep` frames.
+bool WriteResampled(DecoderState& s, size_t keep) {
+    const auto channels = static_cast<size_t>(s.outputChannels);
+    const size_t frames = s.resampled.size() / channels;
+    if (frames <= keep) return true;
+    const size_t count = (frames - keep) * channels;
+    s.pcm.resize(count);
+    std::transform(s.resampled.begin(), s.resampled.begin() + static_cast<ptrdiff_t>(count),
+                   s.pcm.begin(), ToPcm16);
+    s.resampled.erase(s.resampled.begin(), s.resampled.begin() + static_cast<ptrdiff_t>(count));
+    s.outputFrames += static_cast<int64_t>(frames - keep);
+    return s.wave.Write(reinterpret_cast<const unsigned char*>(s.pcm.data()),
+                        count * sizeof(int16_t));
+}
+
+// Brings the WAV to its exact length: the filters' tail comes out on silence fed after the
+// input, and whatever the resampler made beyond the length is dropped.
+bool FinishResampled(DecoderState& s) {
+    const int64_t length = ResampledLength(s.inputFrames, s.sourceRate, s.outputRate);
+    const auto channels = static_cast<size_t>(s.outputChannels);
+    std::vector<float> silence(64 * channels, 0.0f);
+    auto made = [&] {
+        return s.outputFrames + static_cast<int64_t>(s.resampled.size() / channels);
+    };
+    for (int rounds = 0; made() < length && rounds < 64; ++rounds)
+        if (!Resample(s, silence.data(), 64)) return false;
+    if (made() < length) return false;
+    return WriteResampled(s, static_cast<size_t>(made() - length)) && s.outputFrames == length;
+}
+
 } // namespace
 
 SV_EXPORT void DecoderStartUp(void) {
@@ -219,7 +287,14 @@ SV_EXPORT void DecoderStartUp(void) {
     }
     int error = MPG123_OK;
     s.handle = mpg123_new(nullptr, &error);
-    s.started = s.handle != nullptr;
+    s.resampler = syn123_new(44100, 1, MPG123_ENC_FLOAT_32, 0, &error);
+    s.started = s.handle && s.resampler;
+    if (!s.started) {
+        if (s.handle) mpg123_delete(s.handle);
+        if (s.resampler) syn123_del(s.resampler);
+        s.handle = nullptr;
+        s.resampler = nullptr;
+    }
 }
 
 SV_EXPORT void DecoderCloseFile(void) {
@@ -237,28 +312,37 @@ SV_EXPORT int DecoderOpenFile(const char* path, DecoderFileInfo* info) {
     std::memset(info, 0, sizeof *info);
     struct stat source {};
     if (const int head = CheckHead(path, source); head != DECODER_OK) return Fail(s, head);
-    if (const int output = ConfigureOutput(s.handle, s.options); output != DECODER_OK)
+    const int channels = Channels(s.options);
+    off_t frames = 0, samples = 0;
+    long rate = 0;
+    if (!Scan(path, channels, frames, samples, rate) || frames <= 0 || samples < 0)
+        return Fail(s, DECODER_ERROR_NOT_MPEG);
+    const bool resampling = rate != s.options.sampleRate;
+    const int encoding = resampling ? MPG123_ENC_FLOAT_32 : MPG123_ENC_SIGNED_16;
+    if (const int output = ConfigureOutput(s.handle, channels, rate, encoding);
+        output != DECODER_OK)
         return Fail(s, output);
     if (mpg123_open(s.handle, path) != MPG123_OK) return Fail(s, DECODER_ERROR_OPEN);
     s.fileOpen = true;
     s.sourceDevice = source.st_dev;
     s.sourceInode = source.st_ino;
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    if (mpg123_getformat(s.handle, &rate, &channels, &encoding) != MPG123_OK) {
-        const int error = mpg123_errcode(s.handle) == MPG123_BAD_OUTFORMAT ? DECODER_ERROR_OUTPUT
-                                                                           : DECODER_ERROR_NOT_MPEG;
-        CloseSource(s);
-        return Fail(s, error);
-    }
-    off_t frames = 0, samples = 0;
-    if (!Scan(path, s.options, frames, samples) || frames <= 0 || samples < 0) {
+    long gotRate = 0;
+    int gotChannels = 0, gotEncoding = 0;
+    if (mpg123_getformat(s.handle, &gotRate, &gotChannels, &gotEncoding) != MPG123_OK ||
+        gotRate != rate || gotChannels != channels || gotEncoding != encoding) {
         CloseSource(s);
         return Fail(s, DECODER_ERROR_NOT_MPEG);
     }
+    if (resampling && syn123_resample_count(rate, s.options.sampleRate, 1) == 0) {
+        CloseSource(s);
+        return Fail(s, DECODER_ERROR_OUTPUT);
+    }
+    if (resampling) samples = ResampledLength(samples, rate, s.options.sampleRate);
     s.totalFrames = ClampFrames(frames);
-    s.outputRate = rate;
+    s.sourceRate = rate;
+    s.outputRate = s.options.sampleRate;
     s.outputChannels = channels;
+    s.resampling = resampling;
     FillInfo(s, samples, info);
     s.lastError = DECODER_OK;
     return 1;
@@ -289,6 +373,15 @@ SV_EXPORT int DecoderBeginWave(const char* path) {
     if (s.wave.IsOpen()) s.wave.Close();
     // A second WAV of the same file starts from its beginning again.
     if (mpg123_seek(s.handle, 0, SEEK_SET) < 0) return Fail(s, DECODER_ERROR_DECODE);
+    s.inputFrames = s.outputFrames = 0;
+    s.resampled.clear();
+    if (s.resampling) {
+        // Only a change beyond the rates clears the filters' history: clear it by a refused setup.
+        syn123_setup_resample(s.resampler, 0, 0, 0, 0, 0);
+        if (syn123_setup_resample(s.resampler, s.sourceRate, s.outputRate, s.outputChannels, 0,
+                                  0) != SYN123_OK)
+            return Fail(s, DECODER_ERROR_OUTPUT);
+    }
     if (!s.wave.Create(path, s.outputRate, s.outputChannels))
         return Fail(s, DECODER_ERROR_CREATE_WAVE);
     s.lastError = DECODER_OK;
@@ -301,9 +394,19 @@ SV_EXPORT int DecoderStep(int32_t* position) {
     if (!s.started) return Fail(s, DECODER_ERROR_NOT_STARTED);
     if (!s.wave.IsOpen()) return Fail(s, DECODER_ERROR_NO_WAVE);
     size_t done = 0;
-    const int result = mpg123_read(s.handle, s.buffer.data(), s.buffer.size(), &done);
+    const int result =
+        mpg123_read(s.handle, s.buffer.data(), s.buffer.size() * sizeof(float), &done);
     // The end of the stream can come with its last samples: write them before closing.
-    if (done > 0 && !s.wave.Write(s.buffer.data(), done)) {
+    bool written = true;
+    if (s.resampling) {
+        const size_t frames = done / (sizeof(float) * static_cast<size_t>(s.outputChannels));
+        s.inputFrames += static_cast<int64_t>(frames);
+        written = Resample(s, s.buffer.data(), frames) &&
+                  (result == MPG123_DONE ? FinishResampled(s) : WriteResampled(s, kHeldFrames));
+    } else if (done > 0) {
+        written = s.wave.Write(reinterpret_cast<const unsigned char*>(s.buffer.data()), done);
+    }
+    if (!written) {
         s.wave.Close();
         return Fail(s, DECODER_ERROR_WRITE);
     }
@@ -327,7 +430,9 @@ SV_EXPORT void DecoderShutDown(void) {
     if (!s.started) return;
     CloseSource(s);
     mpg123_delete(s.handle);
+    syn123_del(s.resampler);
     s.handle = nullptr;
+    s.resampler = nullptr;
     s.started = false;
 }
 

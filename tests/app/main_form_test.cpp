@@ -11,6 +11,8 @@
 #include "framework/stdctrls.h"
 #include "tests/app/app_fixture.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <vector>
 
 using namespace sv;
@@ -22,6 +24,18 @@ namespace {
 
 class MainWindow : public apptest::SonvaleTest {
 protected:
+    // Each test has an application object of its own: closing the main window or the exit item
+    // ends the application, and the next test must not start with one that has ended.
+    void SetUp() override {
+        Application = &app_;
+        apptest::SonvaleTest::SetUp();
+    }
+    void TearDown() override {
+        apptest::SonvaleTest::TearDown();
+        Application->ProcessMessages(); // a queued end lands on this test's application
+        Application = shared_;
+    }
+
     // main.ini with TITLE, VERSION and `mainKeys` in MAIN, then `otherSections`.
     void Start(const std::string& mainKeys = "", const std::string& otherSections = "") {
         WriteIni("[MAIN]\nTITLE=Sonvale\nVERSION=1.00\n" + mainKeys + otherSections);
@@ -51,6 +65,10 @@ protected:
     void Hover(int button) { MoveCursorTo(FmMain->ModeButton(button), 5, 5); }
 
     TPoint placed_;
+
+private:
+    TApplication* const shared_ = Application;
+    TApplication app_{nullptr};
 };
 
 using Strings = std::vector<std::string>;
@@ -232,6 +250,28 @@ TEST_F(MainWindow, UnwritableSettingsAtCloseKeepTheWindowOpen) {
     EXPECT_EQ(dialogs_.Texts("MessageBox").size(), 2u);
 }
 
+// A main.ini the user made read-only stays as it is, also for root: the close fails with the
+// write message and the window stays open; the exit item still ends the program.
+TEST_F(MainWindow, ReadOnlySettingsAtCloseStayUntouchedAndKeepTheWindowOpen) {
+    Start("LEFT=5\nTOP=6\n");
+    const std::string before = ReadIni();
+    std::filesystem::permissions(IniFile(), std::filesystem::perms(0444));
+    FmMain->SetLeft(300);
+    FmMain->WindowCloseRequested();
+    EXPECT_EQ(dialogs_.Texts("MessageBox"), Strings{IniFile().string() + " に書き込めません"});
+    Application->ProcessMessages();
+    EXPECT_TRUE(FmMain->Visible());
+    EXPECT_FALSE(Application->Terminated());
+    EXPECT_EQ(ReadIni(), before);
+    EXPECT_EQ(std::filesystem::status(IniFile()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0444));
+
+    FmMain->C1->Click();
+    Application->ProcessMessages();
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_EQ(ReadIni(), before);
+}
+
 TEST_F(MainWindow, WithoutMainSectionTheCaptionIsVersionUnknownAndTheWindowCentred) {
     Create();
     FmMain->Show();
@@ -298,4 +338,25 @@ TEST_F(MainWindow, AboutBoxShowsTitleAndVersionCentred) {
     FmMain->About1->Click();
     EXPECT_EQ(product, "");
     EXPECT_EQ(version, "Version ???");
+}
+
+// Enter closes the about box through its default button, wherever the focus is in it.
+TEST_F(MainWindow, EnterClosesTheAboutBox) {
+    Start();
+    TModalResult closedWith = mrNone;
+    dialogs_.OnModal = [&](TForm* form) {
+        form->Show();
+        QWidget* window = form->Window();
+        ASSERT_NE(window, nullptr);
+        window->activateWindow();
+        // The key goes where the focus is; with none, to the form itself.
+        QWidget* target = window->focusWidget() ? window->focusWidget() : form->Handle();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        closedWith = form->ModalResult();
+        form->Hide();
+    };
+    FmMain->About1->Click();
+    ASSERT_EQ(dialogs_.Texts("ShowModal"), Strings{"FmVersion"});
+    EXPECT_EQ(closedWith, mrOk);
 }

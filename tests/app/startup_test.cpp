@@ -123,3 +123,39 @@ TEST_F(Startup, HelpOpensTheHelpFileAndTheViewerDoesNotHoldTheLock) {
     EXPECT_EQ(text.find("DoubleOpenChk"), std::string::npos) << text;
     EXPECT_TRUE(dialogs_.Calls.empty());
 }
+
+// A running instance ends the start silently; a lock file that cannot be opened is told,
+// naming the file.
+TEST_F(Startup, ALockThatCannotBeOpenedIsToldAndARunningInstanceIsNot) {
+    namespace fs = std::filesystem;
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    const std::string oldRuntime = old ? old : "";
+    setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    const fs::path lockFile = dir_ / "DoubleOpenChk.lock";
+
+    std::unique_ptr<platform::InstanceLock> lock;
+    std::string failure;
+    EXPECT_EQ(CheckStart(lock, failure), kExitOk);
+    EXPECT_TRUE(lock);
+    EXPECT_EQ(failure, "");
+
+    std::unique_ptr<platform::InstanceLock> second;
+    EXPECT_EQ(CheckStart(second, failure), kExitAlreadyRunning);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(failure, "");
+    lock.reset();
+
+    fs::remove(lockFile);
+    fs::create_directory(lockFile);
+    EXPECT_EQ(CheckStart(second, failure), kExitAlreadyRunning);
+    EXPECT_FALSE(second);
+    const std::string told =
+        "二重起動防止用のファイル " + lockFile.string() + " を開けません。中止します。\n";
+    EXPECT_EQ(failure.substr(0, told.size()), told);
+    EXPECT_GT(failure.size(), told.size()) << "the reason is missing";
+
+    if (old)
+        setenv("XDG_RUNTIME_DIR", oldRuntime.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+}

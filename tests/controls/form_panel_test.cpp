@@ -111,9 +111,24 @@ TEST_F(FormPanelTest, MenuMergeAndAnOwnerThatIsNoForm) {
     panel->SetFormName("FmA");
     EXPECT_EQ(host->Menu(), menu) << "the host had no menu: the form's becomes it";
     EXPECT_EQ(a->Menu(), nullptr);
+    panel->SetFormName("FmA");
+    EXPECT_EQ(host->Menu(), menu) << "embedding the same form again keeps its menu merged";
     panel->SetFormName("");
     EXPECT_EQ(host->Menu(), nullptr);
     EXPECT_EQ(a->Menu(), menu);
+
+    // A host with a menu of its own shows the form's after its own, once, however often the
+    // same form is embedded.
+    auto* own = new TMainMenu(host.get());
+    host->SetMenu(own);
+    panel->SetFormName("FmA");
+    panel->SetFormName("FmA");
+    EXPECT_EQ(host->Menu(), own);
+    EXPECT_EQ(own->MergedCount(), 1);
+    panel->SetFormName("FmB");
+    EXPECT_EQ(own->MergedCount(), 0);
+    EXPECT_EQ(a->Menu(), menu);
+    host->SetMenu(nullptr);
 
     // A panel owned by something that is not a form refuses before touching anything.
     TComponent owner(nullptr);

@@ -35,8 +35,12 @@ TEST(ShineBtnColors, AssignCopiesAllAndRefusesOtherSources) {
     a.SetGradColor(clYellow);
     a.SetGradVertical(true);
     a.SetGradation(true);
-    int calls = 0;
-    b.OnColorsChange = [&](TObject*) { ++calls; };
+    int calls = 0, sourceCalls = 0;
+    b.OnColorsChange = [&](TObject* sender) {
+        EXPECT_EQ(sender, &b);
+        ++calls;
+    };
+    a.OnColorsChange = [&](TObject*) { ++sourceCalls; };
     b.Assign(&a);
     EXPECT_EQ(b.Color(), 0x00D9DEC7u);
     EXPECT_EQ(b.Highlight(), clRed);
@@ -45,7 +49,8 @@ TEST(ShineBtnColors, AssignCopiesAllAndRefusesOtherSources) {
     EXPECT_EQ(b.GradColor(), clYellow);
     EXPECT_TRUE(b.GradVertical());
     EXPECT_TRUE(b.Gradation());
-    EXPECT_GE(calls, 1);
+    EXPECT_EQ(calls, 2) << "once from the source's copy into it, once from its own assignment";
+    EXPECT_EQ(sourceCalls, 0);
 
     TPersistent other;
     TShineBtnColors c;

@@ -163,9 +163,35 @@ TEST_F(VorsaTest, CaptionLinesUsedOnlyWithoutCaption) {
             ++inkRows;
     }
     EXPECT_EQ(inkRows, 3) << "three separate lines";
-    TStrings* own = btn->CaptionLines();
-    btn->SetCaptionLines(&lines);
-    EXPECT_EQ(btn->CaptionLines(), own);
+}
+
+TEST_F(VorsaTest, CaptionLinesOfTheSameTextCauseNoRepaint) {
+    struct Counting : TVorsaButton {
+        using TVorsaButton::TVorsaButton;
+        void Invalidate() override {
+            ++invalidates;
+            TVorsaButton::Invalidate();
+        }
+        int invalidates = 0;
+    };
+    auto* counted = new Counting(form.get());
+    counted->SetParent(form.get());
+    TStringList lines;
+    lines.Add("A");
+    lines.Add("B");
+    counted->invalidates = 0;
+    counted->SetCaptionLines(&lines);
+    EXPECT_EQ(counted->invalidates, 1);
+    TStrings* own = counted->CaptionLines();
+    TStringList same;
+    same.SetText(lines.Text());
+    counted->SetCaptionLines(&same);
+    EXPECT_EQ(counted->invalidates, 1);
+    lines.Add("C");
+    counted->SetCaptionLines(&lines);
+    EXPECT_EQ(counted->invalidates, 2);
+    EXPECT_EQ(counted->CaptionLines(), own) << "the own list is never replaced";
+    EXPECT_EQ(own->Count(), 3);
 }
 
 TEST_F(VorsaTest, HoverEventsOnceAndDoubleClickIsTwoClicks) {

@@ -1,6 +1,7 @@
 // A user's WAV→MP3 and MP3→WAV round trip through the real Sonvale on a private X display:
 // mode button, add dialog, run button, the closing message.
 #include "tests/e2e/program_folder.h"
+#include "tests/e2e/user_steps.h"
 #include "tests/e2e/x_display.h"
 
 #include <gtest/gtest.h>
@@ -16,48 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using X = sv::e2e::XDisplay;
-
-constexpr int kShift = 50;
-constexpr int kReturn = 36;
-
-// Evdev key codes of the default (US) keymap for the characters of a path; 0 for none.
-std::pair<int, bool> KeyOf(char c) {
-    static const std::string rows[] = {"1234567890-", "qwertyuiop", "asdfghjkl", "zxcvbnm,./"};
-    static const int starts[] = {10, 24, 38, 52};
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool upper = lower != c;
-    if (c == '_') return {20, true};
-    for (int r = 0; r < 4; ++r)
-        if (auto at = rows[r].find(lower); at != std::string::npos)
-            return {starts[r] + static_cast<int>(at), upper};
-    return {0, false};
-}
-
-void Type(X& display, const std::string& text) {
-    for (char c : text) {
-        const auto [key, shift] = KeyOf(c);
-        ASSERT_NE(key, 0) << "no key for " << c;
-        if (shift) display.Key(kShift, true);
-        display.Tap(key);
-        if (shift) display.Key(kShift, false);
-    }
-    display.Sync();
-}
-
-void WriteWav(const fs::path& path, int samples) {
-    std::ofstream out(path, std::ios::binary);
-    auto put = [&out](uint32_t v, int bytes) {
-        for (int k = 0; k < bytes; ++k) out.put(static_cast<char>(v >> 8 * k));
-    };
-    const uint32_t data = static_cast<uint32_t>(samples) * 4;
-    out << "RIFF";
-    put(36 + data, 4);
-    out << "WAVEfmt ";
-    put(16, 4), put(1, 2), put(2, 2), put(44100, 4), put(44100 * 4, 4), put(4, 2), put(16, 2);
-    out << "data";
-    put(data, 4);
-    for (int i = 0; i < samples; ++i) put((i * 37) & 0x3FFF, 2), put((i * 53) & 0x3FFF, 2);
-}
 
 uint32_t WavDataSize(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -83,7 +42,7 @@ TEST(ConvRoundTrip, WavToMp3AndBackThroughTheProgram) {
             << "[MP3_WAV]\nBTNONAJI=1\nDECWAIT=0\n";
     }
     const fs::path wav = work / "song.wav";
-    WriteWav(wav, 44100);
+    sv::e2e::WriteStereoWav(wav, 44100);
     pid_t sonvale =
         folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.Name()}});
     ASSERT_TRUE(sv::e2e::WaitUntil([&] { return folder.LockHeld(); }, 30s));
@@ -91,21 +50,7 @@ TEST(ConvRoundTrip, WavToMp3AndBackThroughTheProgram) {
 
     // Client area at (100, 100); the menu bar takes 20 rows, the mode buttons the next 33.
     auto job = [&](int modeButtonX, const fs::path& source, const fs::path& result) {
-        display.MovePointer(modeButtonX, 136);
-        display.Sync();
-        std::this_thread::sleep_for(300ms);
-        display.Click(modeButtonX, 136);
-        display.Sync();
-        std::this_thread::sleep_for(500ms);
-        display.Click(619, 234); // 追加
-        display.Sync();
-        std::this_thread::sleep_for(2s);
-        Type(display, source.string());
-        display.Tap(kReturn);
-        display.Sync();
-        std::this_thread::sleep_for(500ms);
-        display.Click(185, 485); // 実　行
-        display.Sync();
+        sv::e2e::StartConversion(display, modeButtonX, source);
         // Done once the result has stopped growing; then the closing message is up.
         std::uintmax_t size = 0;
         const bool made = sv::e2e::WaitUntil(
@@ -121,13 +66,13 @@ TEST(ConvRoundTrip, WavToMp3AndBackThroughTheProgram) {
             },
             30s);
         std::this_thread::sleep_for(1s);
-        display.Tap(kReturn); // "Complete"
+        display.Tap(X::kReturn); // "Complete"
         display.Sync();
         std::this_thread::sleep_for(300ms);
         return made;
     };
-    EXPECT_TRUE(job(396, wav, work / "mp3" / "song.mp3"));
-    EXPECT_TRUE(job(480, work / "mp3" / "song.mp3", work / "mp3" / "song.wav"));
+    EXPECT_TRUE(job(sv::e2e::kWavMp3ModeX, wav, work / "mp3" / "song.mp3"));
+    EXPECT_TRUE(job(sv::e2e::kMp3WavModeX, work / "mp3" / "song.mp3", work / "mp3" / "song.wav"));
     EXPECT_EQ(WavDataSize(work / "mp3" / "song.wav"), 44100u * 4);
     sv::e2e::KillAndReap(sonvale);
 }

@@ -12,37 +12,6 @@ using namespace std::chrono_literals;
 
 namespace sv::e2e {
 
-namespace {
-
-constexpr int kShiftKey = 50;
-constexpr int kReturnKey = 36;
-
-// Evdev key code and whether Shift is needed; 0 for a character without a key here.
-std::pair<int, bool> KeyFor(char c) {
-    static const char* const rows[] = {"1234567890-", "qwertyuiop", "asdfghjkl", "zxcvbnm,./"};
-    static const int firstCodes[] = {10, 24, 38, 52};
-    if (c == '_') return {20, true};
-    if (c == '\0') return {0, false};
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (int r = 0; r < 4; ++r)
-        if (const char* at = std::strchr(rows[r], lower); at)
-            return {firstCodes[r] + static_cast<int>(at - rows[r]), lower != c};
-    return {0, false};
-}
-
-} // namespace
-
-void TypeText(XDisplay& display, const std::string& text) {
-    for (char c : text) {
-        const auto [key, shift] = KeyFor(c);
-        ASSERT_NE(key, 0) << "no key for " << c;
-        if (shift) display.Key(kShiftKey, true);
-        display.Tap(key);
-        if (shift) display.Key(kShiftKey, false);
-    }
-    display.Sync();
-}
-
 void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source) {
     // The menu bar takes 20 rows of the client area, the mode buttons the next 33. The pauses
     // are long enough for a sanitized build on a busy machine.
@@ -55,8 +24,8 @@ void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::
     display.Click(619, 234); // 追加
     display.Sync();
     std::this_thread::sleep_for(4s);
-    TypeText(display, source.string());
-    display.Tap(kReturnKey);
+    EXPECT_TRUE(display.Type(source.string())) << "no keys for " << source;
+    display.Tap(XDisplay::kReturn);
     display.Sync();
     std::this_thread::sleep_for(1s);
     display.Click(185, 485); // 実　行

@@ -1,8 +1,7 @@
 #pragma once
-// What a user does in Sonvale's window on a private X display, for whole-program tests: typing
-// a path, and starting a conversion job through the mode button, the add dialog and the run
-// button. The window is expected at (100, 100) (main.ini LEFT and TOP; there is no window
-// manager).
+// What a user does in Sonvale's window on a private X display, for whole-program tests: starting a
+// conversion job through the mode button, the add dialog and the run button. The window is expected
+// at (100, 100) (main.ini LEFT and TOP; there is no window manager).
 #include "tests/e2e/x_display.h"
 
 #include <filesystem>
@@ -13,9 +12,6 @@ namespace sv::e2e {
 // X of the mode buttons on the window's button row.
 inline constexpr int kWavMp3ModeX = 396;
 inline constexpr int kMp3WavModeX = 480;
-
-// Types `text` with the default (US) keymap: letters, digits and "-_,./" only.
-void TypeText(XDisplay& display, const std::string& text);
 
 // Chooses the mode, adds `source` through the add dialog and presses the run button.
 void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source);

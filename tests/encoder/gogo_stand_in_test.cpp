@@ -4,7 +4,10 @@
 #include "tests/encoder/encoder_test_support.h"
 
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -198,12 +201,6 @@ TEST_F(GogoStandIn, BadSourcesAreRefused) {
         test::WriteFile(Path(name), MakeWav(spec));
         ExpectRefused(Path(name), out);
     };
-    WavSpec eightBit;
-    eightBit.bits = 8;
-    refuse(eightBit, "8bit.wav");
-    WavSpec floats;
-    floats.format = 3;
-    refuse(floats, "float.wav");
     WavSpec empty;
     empty.samples = 0;
     refuse(empty, "empty.wav");
@@ -217,6 +214,146 @@ TEST_F(GogoStandIn, BadSourcesAreRefused) {
     test::WriteFile(Path("short.wav"), headerOnly);
     ExpectRefused(Path("short.wav"), out);
     EXPECT_FALSE(Exists(out));
+}
+
+// A source's sample layout as its "fmt " chunk states it.
+struct Layout {
+    const char* name;
+    int tag;  // 1 integer PCM, 3 float, 0xFFFE extensible
+    int bits; // per sample, as stored
+    int subTag = 0;
+    int validBits = 0; // extensible only; 0 = as stored
+};
+
+const unsigned char kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                     0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// A WAV in the given layout holding `pcm` (16-bit values, interleaved); `raw` replaces the data
+// when given, for samples that 16 bits cannot hold.
+std::string MakeWavAs(const Layout& layout, int channels, const std::vector<int16_t>& pcm,
+                      const std::string& raw = {}) {
+    const int width = layout.bits / 8;
+    std::string data = raw;
+    if (raw.empty()) {
+        for (const int16_t v : pcm) {
+            const int code = layout.tag == 0xFFFE ? layout.subTag : layout.tag;
+            if (code == 3) {
+                const float f = static_cast<float>(v) / 32768.0f;
+                uint32_t bitsOfF;
+                std::memcpy(&bitsOfF, &f, 4);
+                test::PutLe(data, bitsOfF, 4);
+            } else if (width == 1) {
+                data += static_cast<char>((v >> 8) + 128);
+            } else {
+                // The 16-bit value in the top bytes, zeros below.
+                test::PutLe(data, static_cast<uint32_t>(v) << (8 * (width - 2)), width);
+            }
+        }
+    }
+    std::string fmt;
+    test::PutLe(fmt, static_cast<uint32_t>(layout.tag), 2);
+    test::PutLe(fmt, static_cast<uint32_t>(channels), 2);
+    test::PutLe(fmt, 44100, 4);
+    test::PutLe(fmt, static_cast<uint32_t>(44100 * channels * width), 4);
+    test::PutLe(fmt, static_cast<uint32_t>(channels * width), 2);
+    test::PutLe(fmt, static_cast<uint32_t>(layout.bits), 2);
+    if (layout.tag == 0xFFFE) {
+        test::PutLe(fmt, 22, 2);
+        test::PutLe(fmt, static_cast<uint32_t>(layout.validBits ? layout.validBits : layout.bits),
+                    2);
+        test::PutLe(fmt, channels == 1 ? 4 : 3, 4);
+        test::PutLe(fmt, static_cast<uint32_t>(layout.subTag), 2);
+        fmt.append(reinterpret_cast<const char*>(kGuidTail), sizeof kGuidTail);
+    }
+    std::string out = "RIFF";
+    test::PutLe(out, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + data.size()), 4);
+    out += "WAVEfmt ";
+    test::PutLe(out, static_cast<uint32_t>(fmt.size()), 4);
+    out += fmt + "data";
+    test::PutLe(out, static_cast<uint32_t>(data.size()), 4);
+    return out + data;
+}
+
+// A signal that every layout holds exactly: steps of 256, full scale both ways, channels apart.
+std::vector<int16_t> EightBitExactSignal(int channels, int samples) {
+    std::vector<int16_t> pcm;
+    for (int i = 0; i < samples; ++i)
+        for (int c = 0; c < channels; ++c) {
+            const int step = static_cast<int>(127.5 * std::sin(i * (0.013 + 0.02 * c)) + 128);
+            pcm.push_back(static_cast<int16_t>((std::clamp(step, 0, 255) - 128) * 256));
+        }
+    return pcm;
+}
+
+TEST_F(GogoStandIn, EveryPcmLayoutEncodesLikeTheSame16BitSamples) {
+    // The engine sees the same numbers whatever the layout, so the MP3s must be equal byte for
+    // byte: any slip in sign, scale, byte order or channel order shows.
+    const Layout layouts[] = {
+        {"8-bit", 1, 8},
+        {"24-bit", 1, 24},
+        {"32-bit", 1, 32},
+        {"float", 3, 32},
+        {"extensible 16-bit", 0xFFFE, 16, 1},
+        {"extensible 24-bit in 32", 0xFFFE, 32, 1, 24},
+        {"extensible float", 0xFFFE, 32, 3},
+    };
+    for (const int channels : {2, 1}) {
+        const int samples = 5000 + channels; // not a whole number of frames
+        const std::vector<int16_t> pcm = EightBitExactSignal(channels, samples);
+        test::WriteFile(Path("ref.wav"), MakeWavAs({"16-bit", 1, 16}, channels, pcm));
+        ASSERT_TRUE(Encode(Path("ref.wav"), Path("ref.mp3")));
+        const std::string reference = test::ReadFile(Path("ref.mp3"));
+        for (const Layout& layout : layouts) {
+            SCOPED_TRACE(std::string(layout.name) + " " + std::to_string(channels));
+            test::WriteFile(Path("in.wav"), MakeWavAs(layout, channels, pcm));
+            ASSERT_TRUE(Encode(Path("in.wav"), Path("out.mp3")));
+            EXPECT_EQ(tea.AllFrames(), (samples + 1151) / 1152);
+            EXPECT_TRUE(test::ReadFile(Path("out.mp3")) == reference);
+        }
+        EXPECT_EQ(DecodedSamples(Path("out.mp3"), Path("back.wav"), channels), samples);
+    }
+}
+
+TEST_F(GogoStandIn, FloatBeyondFullScaleIsClipped) {
+    const float wild[] = {1.0f, -1.0f, 0.0f, 0.5f};
+    const float tame[] = {2.5f, -7.0f, std::nanf(""), 0.5f};
+    auto floats = [](const float(&values)[4]) {
+        std::string raw;
+        for (int i = 0; i < 4000; ++i) {
+            uint32_t bits;
+            std::memcpy(&bits, &values[(i / 37) % 4], 4);
+            test::PutLe(raw, bits, 4);
+        }
+        return raw;
+    };
+    const Layout layout{"float", 3, 32};
+    test::WriteFile(Path("full.wav"), MakeWavAs(layout, 2, {}, floats(wild)));
+    test::WriteFile(Path("over.wav"), MakeWavAs(layout, 2, {}, floats(tame)));
+    ASSERT_TRUE(Encode(Path("full.wav"), Path("full.mp3")));
+    ASSERT_TRUE(Encode(Path("over.wav"), Path("over.mp3")));
+    EXPECT_TRUE(test::ReadFile(Path("full.mp3")) == test::ReadFile(Path("over.mp3")));
+}
+
+TEST_F(GogoStandIn, LayoutsItCannotTakeAreRefused) {
+    const std::vector<int16_t> pcm(2000, 0);
+    const std::pair<Layout, int> refused[] = {
+        {{"64-bit float", 3, 64}, 2},
+        {{"12-bit", 1, 12}, 2},
+        {{"a-law", 6, 8}, 2},
+        {{"extensible, more valid bits than stored", 0xFFFE, 16, 1, 24}, 2},
+        {{"float, three channels", 3, 32}, 3},
+        {{"24-bit, six channels", 1, 24}, 6},
+    };
+    for (const auto& [layout, channels] : refused) {
+        SCOPED_TRACE(layout.name);
+        test::WriteFile(Path("in.wav"), MakeWavAs(layout, channels, pcm, std::string(6000, '\0')));
+        ExpectRefused(Path("in.wav"), Path("out.mp3"));
+    }
+    // An extensible chunk whose sub-format GUID is not the standard one.
+    std::string odd = MakeWavAs({"extensible", 0xFFFE, 16, 1}, 2, pcm);
+    odd[20 + 26] ^= 0x01; // "fmt " data starts at byte 20
+    test::WriteFile(Path("guid.wav"), odd);
+    ExpectRefused(Path("guid.wav"), Path("out.mp3"));
 }
 
 TEST_F(GogoStandIn, BadDestinationsAreRefused) {

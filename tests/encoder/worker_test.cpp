@@ -2,8 +2,14 @@
 #include "encoder/gogo_tea.h"
 #include "tests/encoder/encoder_test_support.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 namespace sv {
 namespace {
@@ -212,17 +218,82 @@ TEST_F(GogoTeaWorker, AbortWhileTheCallbackWaitsForData) {
     EXPECT_THAT(fake.Log(), ::testing::Contains("closeCoder"));
 }
 
-TEST_F(GogoTeaWorker, CallbackWithoutACurrentComponentEndsTheInput) {
-    // The current component is the newest; when it goes, the older one's input ends.
-    tea->SetEncodeMode(_MEMORY);
-    tea->QuerySettings();
-    auto* newer = new TGogoTea(nullptr);
-    tea->Execute();
-    ASSERT_TRUE(WaitFor([&] { return !events.seen.empty(); }));
+// Ends the test program when a step hangs, instead of leaving it to the runner's time-out.
+class Watchdog {
+public:
+    explicit Watchdog(const char* step, int seconds = 10)
+        : thread_([this, step, seconds] {
+              std::unique_lock lock(mutex_);
+              if (!done_.wait_for(lock, std::chrono::seconds(seconds), [this] { return over_; })) {
+                  std::fprintf(stderr, "hung: %s\n", step);
+                  std::_Exit(3);
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            over_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool over_ = false;
+    std::thread thread_;
+};
+
+// A memory job on a component that was made before another one: the job is fed from its own
+// ring, and its abort and destruction end a wait for input.
+class OlderComponentMemoryJob : public GogoTeaWorker {
+protected:
+    OlderComponentMemoryJob() {
+        fake.SetMemoryRequest(1000);
+        tea->SetEncodeMode(_MEMORY);
+        newer->SetEncodeMode(_MEMORY);
+    }
+    ~OlderComponentMemoryJob() override { delete newer; }
+
+    void StartAndWaitForInput() {
+        tea->QuerySettings();
+        tea->Execute();
+        ASSERT_TRUE(WaitFor([&] { return !events.seen.empty(); }));
+    }
+
+    TGogoTea* newer = new TGogoTea(nullptr);
+};
+
+TEST_F(OlderComponentMemoryJob, ReadsItsOwnRingAndOutlivesTheNewerOne) {
+    StartAndWaitForInput();
+    ASSERT_TRUE(newer->WriteBuffer(std::string(3000, 'n').data(), 3000));
     delete newer;
+    newer = nullptr;
+    ASSERT_TRUE(tea->WriteBuffer(std::string(2000, 'o').data(), 2000));
+    ASSERT_TRUE(tea->WriteBuffer(nullptr, 0));
     ASSERT_TRUE(WaitFinished());
     EXPECT_EQ(events.seen.back(), "finish");
-    EXPECT_TRUE(fake.MemoryData().empty());
+    EXPECT_EQ(fake.MemoryData(), std::string(2000, 'o'));
+}
+
+TEST_F(OlderComponentMemoryJob, AbortEndsTheWait) {
+    StartAndWaitForInput();
+    Watchdog watchdog("abort of the older component");
+    tea->AbortEncode();
+    ASSERT_TRUE(WaitFinished());
+    EXPECT_EQ(events.seen.back(), "finish aborted");
+    EXPECT_FALSE(tea->IsEncoding());
+}
+
+TEST_F(OlderComponentMemoryJob, DestructionEndsTheWait) {
+    StartAndWaitForInput();
+    Watchdog watchdog("destruction of the older component");
+    delete tea;
+    tea = nullptr;
+    std::vector<std::string> log = fake.Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.back(), "endCoder");
 }
 
 TEST_F(GogoTeaWorker, HandlerExceptionsStayOutOfTheEventLoop) {

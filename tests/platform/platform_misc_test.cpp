@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,18 +40,46 @@ TEST(Text, Utf8ChecksAndCounts) {
     EXPECT_EQ(ToLowerAscii("A.WAV→"), "a.wav→");
 }
 
+// Sets or (with nullptr) unsets an environment variable for its lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        if (old) old_ = old;
+        had_ = old != nullptr;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
 class LockTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("sv-lock-" + std::to_string(getpid()));
         fs::create_directories(dir_);
-        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+        runtime_.emplace("XDG_RUNTIME_DIR", dir_.c_str());
     }
     void TearDown() override {
-        unsetenv("XDG_RUNTIME_DIR");
+        runtime_.reset();
         fs::remove_all(dir_);
     }
     fs::path dir_;
+    std::optional<ScopedEnv> runtime_;
 };
 
 TEST_F(LockTest, SecondHolderFailsUntilTheFirstGoes) {
@@ -92,6 +121,38 @@ TEST_F(LockTest, KilledHolderFreesTheLockAndChildrenDoNotInheritIt) {
     close(ready[1]);
 }
 
+// Without a runtime folder the lock lives in the user's own cache folder, never in a folder
+// that others can write to; a lock file that cannot be opened says why.
+TEST_F(LockTest, WithoutRuntimeFolderTheLockIsInTheUsersCache) {
+    ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+    const fs::path home = dir_ / "home";
+    ScopedEnv homeVar("HOME", home.c_str());
+    {
+        ScopedEnv cache("XDG_CACHE_HOME", (dir_ / "cache").c_str());
+        EXPECT_EQ(InstanceLock::PathFor("DoubleOpenChk"),
+                  (dir_ / "cache/DoubleOpenChk.lock").string());
+    }
+    ScopedEnv relativeCache("XDG_CACHE_HOME", "cache");
+    ScopedEnv relativeRuntime("XDG_RUNTIME_DIR", "run");
+    const fs::path lockFile = home / ".cache" / "DoubleOpenChk.lock";
+    EXPECT_EQ(InstanceLock::PathFor("DoubleOpenChk"), lockFile.string());
+
+    std::string error = "x";
+    auto lock = InstanceLock::Acquire("DoubleOpenChk", &error); // makes the missing folders
+    ASSERT_TRUE(lock) << error;
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(fs::exists(lockFile));
+    EXPECT_EQ(fs::status(home / ".cache").permissions() & fs::perms::all, fs::perms(0700));
+    EXPECT_FALSE(InstanceLock::Acquire("DoubleOpenChk", &error));
+    EXPECT_EQ(error, ""); // held by another holder: nothing to tell
+    lock.reset();
+
+    fs::remove(lockFile);
+    fs::create_directory(lockFile); // not a file that can be opened, not even by root
+    EXPECT_FALSE(InstanceLock::Acquire("DoubleOpenChk", &error));
+    EXPECT_NE(error, "");
+}
+
 TEST(Library, LoadsFromTheProgramFolderFirst) {
     LibraryHandle lib = LoadProgramLibrary("libsv_testlib.so");
     ASSERT_NE(lib, nullptr) << LastLibraryError();
@@ -103,6 +164,27 @@ TEST(Library, LoadsFromTheProgramFolderFirst) {
     EXPECT_EQ(LoadProgramLibrary("libsv_no_such_library.so"), nullptr);
     EXPECT_EQ(LoadLibraryFile(""), nullptr);
     EXPECT_EQ(LibrarySymbol(nullptr, "x"), nullptr);
+}
+
+// A cut copy of a library fails to load with a reason instead of crashing on first touch; the
+// reasons name what went wrong.
+TEST(Library, ACutOrMissingLibraryFailsWithTheLoadersReason) {
+    const fs::path dir = fs::temp_directory_path() / ("sv-lib-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path whole = ProgramFolder() + "/libsv_testlib.so";
+    const auto size = fs::file_size(whole);
+    const fs::path cut = dir / "libcut.so";
+    for (std::uintmax_t length : {size / 4, size / 2}) {
+        fs::copy_file(whole, cut, fs::copy_options::overwrite_existing);
+        fs::resize_file(cut, length);
+        EXPECT_EQ(LoadLibraryFile(cut.string()), nullptr) << length;
+        EXPECT_EQ(LastLibraryError(), cut.string() + ": file too short");
+    }
+
+    std::string why;
+    EXPECT_EQ(LoadProgramLibrary("libsv_no_such_library.so", &why), nullptr);
+    EXPECT_NE(why.find("libsv_no_such_library.so"), std::string::npos) << why;
+    fs::remove_all(dir);
 }
 
 TEST(Registry, ReadsValuesFromTheUserFile) {

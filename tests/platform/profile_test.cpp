@@ -6,6 +6,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace sv::platform;
@@ -111,12 +114,112 @@ TEST_F(ProfileTest, WriteCreatesTheFileAndRefusesLineBreaks) {
     EXPECT_EQ(Content(), "[S]\nA= \"x\"\n");
 }
 
-TEST_F(ProfileTest, Cp932FileIsReadAndRewrittenAsUtf8) {
-    // "保存" in Shift-JIS
-    Write("[S]\r\nDIR=\x95\xdb\x91\xb6\r\n");
+TEST_F(ProfileTest, EachLineIsDecodedOnItsOwnAndUnchangedLinesKeepTheirBytes) {
+    // "保存" in Shift-JIS on one line of a UTF-8 file; the last line has no line end.
+    const std::string cp932 = "DIR=\x95\xdb\x91\xb6\r\n";
+    Write("[MAIN]\r\nTITLE=音楽\r\n[S]\r\n" + cp932 + "SAVEDIR=/home/ユーザー/\r\nX=1");
     EXPECT_EQ(Read("DIR"), "保存");
-    ASSERT_TRUE(WriteProfileString(path_, "S", "X", "1"));
-    EXPECT_EQ(Content(), "[S]\r\nDIR=保存\r\nX=1\r\n");
+    EXPECT_EQ(Read("SAVEDIR"), "/home/ユーザー/");
+    EXPECT_EQ(ReadProfileString(path_, "MAIN", "TITLE", ""), "音楽");
+
+    ASSERT_TRUE(WriteProfileString(path_, "S", "X", "2"));
+    ASSERT_TRUE(WriteProfileString(path_, "S", "Y", "新"));
+    ASSERT_TRUE(WriteProfileString(path_, "S", "DIR", "保存")); // same text: same bytes
+    EXPECT_EQ(Content(), "[MAIN]\r\nTITLE=音楽\r\n[S]\r\n" + cp932 +
+                             "SAVEDIR=/home/ユーザー/\r\nX=2\r\nY=新\r\n");
+
+    // A changed line is written as UTF-8 and still reads back beside the CP932 ones.
+    ASSERT_TRUE(WriteProfileString(path_, "S", "DIR", "別"));
+    EXPECT_EQ(Read("DIR"), "別");
+    EXPECT_EQ(ReadProfileString(path_, "MAIN", "TITLE", ""), "音楽");
+}
+
+TEST_F(ProfileTest, ReadOnlyFileOrFolderRefusesTheWriteAndStaysUntouched) {
+    const std::string before = "[MAIN]\nLEFT=1\n";
+    Write(before);
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(WriteProfileString(path_, "MAIN", "LEFT", "2"));
+    EXPECT_EQ(Content(), before);
+    EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all, fs::perms(0444));
+
+    fs::permissions(path_, fs::perms(0644));
+    fs::permissions(dir_, fs::perms(0555));
+    EXPECT_FALSE(WriteProfileString(path_, "MAIN", "LEFT", "2"));
+    fs::permissions(dir_, fs::perms(0755));
+    EXPECT_EQ(Content(), before);
+    int files = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir_)) ++files;
+    EXPECT_EQ(files, 1); // no temporary file left behind
+}
+
+// The same for an ordinary user, whose folder would let the rename replace the file.
+TEST_F(ProfileTest, ReadOnlyFileRefusesAnOrdinaryUserToo) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    const fs::path folder = dir_ / "user";
+    fs::create_directories(folder);
+    const std::string readOnly = (folder / "ro.ini").string();
+    const std::string writable = (folder / "rw.ini").string();
+    std::ofstream(readOnly) << "[S]\nK=1\n";
+    std::ofstream(writable) << "[S]\nK=1\n";
+    for (const std::string& p : {folder.string(), readOnly, writable})
+        ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
+    fs::permissions(readOnly, fs::perms(0444));
+
+    auto writeAsUser = [](const std::string& path) {
+        pid_t child = fork();
+        if (child == 0) {
+            bool ok =
+                setgid(65534) == 0 && setuid(65534) == 0 && WriteProfileString(path, "S", "K", "2");
+            _exit(ok ? 0 : 1);
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    EXPECT_FALSE(writeAsUser(readOnly));
+    EXPECT_EQ(ReadProfileString(readOnly, "S", "K", ""), "1");
+    EXPECT_TRUE(writeAsUser(writable));
+    EXPECT_EQ(ReadProfileString(writable, "S", "K", ""), "2");
+}
+
+TEST_F(ProfileTest, WriteKeepsTheModeAndGoesThroughALinkToItsTarget) {
+    fs::create_directories(dir_ / "shared");
+    const fs::path target = dir_ / "shared" / "real.ini";
+    std::ofstream(target) << "[MAIN]\nLEFT=1\n";
+    fs::permissions(target, fs::perms(0640));
+    // Root writing a user's file gives it back to the user.
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    }
+    fs::remove(path_);
+    fs::create_symlink("shared/real.ini", path_);
+
+    ASSERT_TRUE(WriteProfileString(path_, "MAIN", "LEFT", "2"));
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(Content(), "[MAIN]\nLEFT=2\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0640));
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
+
+    // A link to a file that is not there yet makes the target.
+    fs::remove(target);
+    ASSERT_TRUE(WriteProfileString(path_, "MAIN", "TOP", "3"));
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(Content(), "[MAIN]\nTOP=3\n");
+
+    // A read-only target refuses through the link too.
+    fs::permissions(target, fs::perms(0444));
+    EXPECT_FALSE(WriteProfileString(path_, "MAIN", "TOP", "4"));
+    EXPECT_EQ(Content(), "[MAIN]\nTOP=3\n");
+
+    // A link loop is refused, not followed for ever.
+    fs::remove(target);
+    fs::create_symlink("../main.ini", target);
+    EXPECT_FALSE(WriteProfileString(path_, "MAIN", "TOP", "5"));
 }
 
 TEST_F(ProfileTest, IniFileRaisesTheWriteMessageAndKeepsEarlierKeys) {
