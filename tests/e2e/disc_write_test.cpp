@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kReturnKey = 36;
 // The window's client area is at (100, 100) (main.ini); the MP3→CD button is the second one.
 constexpr int kMp3CdModeX = 228;
 constexpr int kAddX = 451, kAddY = 234;         // 追加
@@ -93,8 +92,8 @@ TEST(DiscWrite, Mp3AndWavFilesReachTheWriterInListOrderAndSonvaleComesBack) {
         display.Click(kAddX, kAddY);
         display.Sync();
         std::this_thread::sleep_for(4s);
-        sv::e2e::TypeText(display, (work / name).string());
-        display.Tap(kReturnKey);
+        EXPECT_TRUE(display.Type((work / name).string())) << "no keys for " << name;
+        display.Tap(sv::e2e::XDisplay::kReturn);
         display.Sync();
         std::this_thread::sleep_for(1s);
     }
@@ -114,7 +113,7 @@ TEST(DiscWrite, Mp3AndWavFilesReachTheWriterInListOrderAndSonvaleComesBack) {
     const bool back = sv::e2e::WaitUntil(
         [&] {
             display.MovePointer(kBoxX, kBoxY);
-            display.Tap(kReturnKey);
+            display.Tap(sv::e2e::XDisplay::kReturn);
             display.Sync();
             return sv::e2e::WaitUntil([&] { return fs::exists(restarted); }, 500ms);
         },
