@@ -48,6 +48,7 @@ void TBitmap::Assign(const TPersistent* source) {
     if (auto* b = dynamic_cast<const TBitmap*>(source)) {
         if (b == this) return;
         image_ = b->image_.copy();
+        alpha_ = b->alpha_;
         monochrome_ = b->monochrome_;
         pixelFormat_ = b->pixelFormat_;
         handleType_ = b->handleType_;
@@ -58,6 +59,17 @@ void TBitmap::Assign(const TPersistent* source) {
         return;
     }
     TGraphicsObject::Assign(source);
+}
+
+QImage::Format TBitmap::Format() const {
+    return alpha_ ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+}
+
+void TBitmap::SetAlphaChannel(bool alpha) {
+    if (alpha == alpha_) return;
+    alpha_ = alpha;
+    if (!image_.isNull()) image_ = image_.convertToFormat(Format());
+    ImageReplaced();
 }
 
 void TBitmap::ImageReplaced() {
@@ -83,8 +95,8 @@ void TBitmap::SetSize(int width, int height) {
         ImageReplaced();
         return;
     }
-    QImage next(width, height, QImage::Format_RGB32);
-    next.fill(0xFFFFFFFFu);
+    QImage next(width, height, Format());
+    next.fill(alpha_ ? 0u : 0xFFFFFFFFu);
     int w = std::min(width, Width());
     int h = std::min(height, Height());
     for (int y = 0; y < h; ++y)
@@ -176,7 +188,7 @@ void TBitmap::LoadFromFile(const std::string& path) {
     QImageReader reader(QString::fromStdString(path), "bmp");
     QImage loaded = reader.read();
     if (loaded.isNull()) throw EInvalidGraphic(path + " をビットマップとして読み込めません");
-    image_ = loaded.convertToFormat(QImage::Format_RGB32);
+    image_ = loaded.convertToFormat(Format());
     monochrome_ =
         loaded.format() == QImage::Format_Mono || loaded.format() == QImage::Format_MonoLSB;
     pixelFormat_ = monochrome_ ? pf1bit : pfDevice;
@@ -190,7 +202,7 @@ void TBitmap::SaveToFile(const std::string& path) const {
 }
 
 void TBitmap::SetImage(const QImage& image) {
-    image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    image_ = image.isNull() ? QImage() : image.convertToFormat(Format());
     if (monochrome_) MakeMonochrome(image_);
     ImageReplaced();
 }

@@ -76,6 +76,12 @@ public:
     TTransparentMode TransparentMode() const { return transparentMode_; }
     void SetTransparentMode(TTransparentMode mode);
 
+    // An alpha channel: the bitmap then starts transparent, drawing on it is opaque, and a
+    // plain copy (SRCCOPY) between two such images, a translucent window's surface among
+    // them, keeps each pixel's transparency.
+    bool AlphaChannel() const { return alpha_; }
+    void SetAlphaChannel(bool alpha);
+
     // BMP files; failures raise EInvalidGraphic naming the file and leave the bitmap unchanged.
     void LoadFromFile(const std::string& path);
     void SaveToFile(const std::string& path) const;
@@ -89,10 +95,12 @@ public:
 
 private:
     void ImageReplaced();
+    QImage::Format Format() const;
 
     QImage image_;
     std::unique_ptr<TCanvas> canvas_;
     bool monochrome_ = false;
+    bool alpha_ = false;
     TPixelFormat pixelFormat_ = pfDevice;
     TBitmapHandleType handleType_ = bmDIB;
     bool transparent_ = false;

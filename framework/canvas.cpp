@@ -632,6 +632,10 @@ void Blit(QImage& dst, const TRect& clip, const TRect& d, const QImage& srcImage
     const QImage src = !Is32Bit(srcImage)    ? srcImage.convertToFormat(QImage::Format_RGB32)
                        : (&srcImage == &dst) ? srcImage.copy()
                                              : srcImage;
+    // Between two images with an alpha channel a plain copy keeps the transparency.
+    const bool keepAlpha = rop == 0xCC && !key &&
+                           src.format() == QImage::Format_ARGB32_Premultiplied &&
+                           dst.format() == QImage::Format_ARGB32_Premultiplied;
     TRect box = Intersect(d, clip);
     std::vector<int> sxs(static_cast<std::size_t>(std::max(0, box.Width())));
     for (int x = box.Left; x < box.Right; ++x)
@@ -645,6 +649,10 @@ void Blit(QImage& dst, const TRect& clip, const TRect& d, const QImage& srcImage
         for (int x = box.Left; x < box.Right; ++x) {
             int sx = sxs[static_cast<std::size_t>(x - box.Left)];
             if (sx < 0 || sx >= src.width()) continue;
+            if (keepAlpha) {
+                drow[x] = srow[sx];
+                continue;
+            }
             std::uint32_t sp = srow[sx] & 0xFFFFFF;
             if (key && sp == *key) continue;
             if (rop == 0xCC)

@@ -97,6 +97,13 @@ public:
     std::intptr_t Tag() const { return tag_; }
     void SetTag(std::intptr_t tag) { tag_ = tag; }
     TComponentState ComponentState() const { return state_; }
+    // The component as a form designer holds it (csDesigning); design tools and tests set it.
+    void SetDesigning(bool designing) {
+        if (designing)
+            state_.Include(csDesigning);
+        else
+            state_.Exclude(csDesigning);
+    }
 
     int ComponentCount() const { return static_cast<int>(components_.size()); }
     TComponent* Components(int index) const { return components_.at(index); }

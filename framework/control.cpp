@@ -1,6 +1,7 @@
 #include "framework/control.h"
 
 #include "framework/canvas.h"
+#include "framework/caret.h"
 #include "framework/forms.h"
 #include "framework/host_widget.h"
 #include "framework/menus.h"
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
@@ -24,7 +26,33 @@ bool HostDropEvent(TWinControl* control, QEvent* e); // dropfiles.cpp
 namespace {
 
 TGuardedRef<TControl> captureControl;
+QPointer<QWidget> grabbedWidget;
 std::optional<TPoint> cursorOverride;
+
+// The platform's capture sees the mouse anywhere on the screen; Qt sees it outside our windows
+// only through a grab. A held button grabs by itself, so the grab is taken for a capture that
+// starts with no button held (hover tracking), on the capturing control's window.
+void FollowCapture() {
+    QWidget* want = nullptr;
+    if (TControl* c = captureControl.Get(); c && QGuiApplication::mouseButtons() == Qt::NoButton) {
+        for (TControl* w = c; w; w = w->Parent())
+            if (auto* win = dynamic_cast<TWinControl*>(w); win && win->HandleAllocated()) {
+                want = win->Handle();
+                break;
+            }
+        if (want && !want->isVisible()) want = nullptr;
+    }
+    if (grabbedWidget.data() == want) return;
+    if (QWidget* old = grabbedWidget.data(); old && QWidget::mouseGrabber() == old)
+        old->releaseMouse();
+    grabbedWidget = want;
+    if (want) want->grabMouse();
+}
+
+void SetCapture(TControl* control) {
+    captureControl = control;
+    FollowCapture();
+}
 
 void EraseControl(std::vector<TControl*>& v, TControl* c) {
     auto it = std::find(v.begin(), v.end(), c);
@@ -135,7 +163,7 @@ TControl* GetCaptureControl() {
     return captureControl.Get();
 }
 void SetCaptureControl(TControl* control) {
-    captureControl = control;
+    SetCapture(control);
 }
 
 TPoint GetCursorPos() {
@@ -206,7 +234,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 
 TControl::~TControl() {
     BeginDestruction();
-    if (captureControl.Get() == this) captureControl = nullptr;
+    if (captureControl.Get() == this) SetCapture(nullptr);
     if (parent_) parent_->RemoveControl(this);
 }
 
@@ -512,9 +540,9 @@ bool TControl::MouseCapture() const {
 
 void TControl::SetMouseCapture(bool capture) {
     if (capture)
-        captureControl = this;
+        SetCapture(this);
     else if (captureControl.Get() == this)
-        captureControl = nullptr;
+        SetCapture(nullptr);
 }
 
 void TControl::Invalidate() {
@@ -724,7 +752,7 @@ void TWinControl::InsertControl(TControl* control) {
 void TWinControl::RemoveControl(TControl* control) {
     if (control->parent_ != this) return;
     control->Invalidate();
-    if (captureControl.Get() == control) captureControl = nullptr;
+    if (captureControl.Get() == control) SetCapture(nullptr);
     if (auto* w = dynamic_cast<TWinControl*>(control); w && w->widget_) {
         TForm* form = GetParentForm(this);
         if (form && form->ActiveControl() && w->ContainsControl(form->ActiveControl()))
@@ -983,6 +1011,15 @@ void TWinControl::Dispatch(TMessage& m) {
         if (self) DefaultHandler(m);
         return;
     }
+    case CN_KEYDOWN:
+        // Before the control sees the key, its parents may take it.
+        if (!ComponentState().Contains(csDesigning) &&
+            Perform(CM_CHILDKEY, m.WParam, reinterpret_cast<std::intptr_t>(this)) != 0)
+            m.Result = 1;
+        return;
+    case CM_CHILDKEY:
+        if (TWinControl* p = Parent()) p->WindowProc(m);
+        return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         int key = static_cast<int>(m.WParam);
@@ -1123,6 +1160,21 @@ bool TWinControl::HostEvent(QEvent* e, bool& result) {
         std::u32string text = ke->text().toStdU32String();
         bool textKey = !text.empty() && text[0] >= 0x20 && text[0] != 0x7F;
         if (vk) {
+            // Offered first as CN_KEYDOWN; a taken key makes neither key-down nor character.
+            QEvent* savedEvent = pendingEvent_;
+            pendingEvent_ = nullptr;
+            bool taken = false;
+            try {
+                taken = Perform(CN_KEYDOWN, vk, 0) != 0;
+            } catch (...) {
+                Application->HandleException(this);
+                taken = true;
+            }
+            if (!self) return result = true;
+            pendingEvent_ = savedEvent;
+            if (taken) return result = true;
+        }
+        if (vk) {
             if (!textKey) {
                 deliver(WM_KEYDOWN, vk, 0);
                 if (self && IsContextMenuKey(vk, ke->modifiers())) {
@@ -1217,18 +1269,24 @@ void TWinControl::HostPaint(QPaintEvent* e) {
     try {
         PaintInto(backing_, upd);
     } catch (...) {
-        // Showing the error from inside a paint would paint again: show it afterwards.
-        auto error = std::current_exception();
-        QTimer::singleShot(0, [error] {
-            try {
-                std::rethrow_exception(error);
-            } catch (...) {
-                Application->HandleException(nullptr);
-            }
-        });
+        HandleExceptionAfterPaint();
     }
     QPainter p(widget_);
     p.drawImage(qr, backing_, qr);
+    PaintCaret(this, p, backing_, qr);
+}
+
+void HandleExceptionAfterPaint() {
+    // Showing the error from inside a paint would paint again: show it afterwards.
+    auto error = std::current_exception();
+    if (!error) return;
+    QTimer::singleShot(0, [error] {
+        try {
+            std::rethrow_exception(error);
+        } catch (...) {
+            if (Application) Application->HandleException(nullptr);
+        }
+    });
 }
 
 void TWinControl::PaintInto(QImage& image, const TRect& updateRect) {

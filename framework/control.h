@@ -427,6 +427,8 @@ TControl* FindDragTarget(TPoint screenPos, bool allowDisabled);
 TWinControl* FindWindowControl(TPoint screenPos);
 // Sends the cancel-mode notification to the focused control of `sender`'s form.
 void SendCancelMode(TControl* sender);
+// For a catch block inside a paint: the exception is shown once the paint is over.
+void HandleExceptionAfterPaint();
 // Accelerator test: the character after a single "&" in the caption, case-insensitively.
 bool IsAccel(char32_t key, const std::string& caption);
 

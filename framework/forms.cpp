@@ -531,6 +531,10 @@ void TForm::Dispatch(TMessage& m) {
     case WM_CLOSE:
         Close();
         return;
+    case WM_NEXTDLGCTL:
+        // WParam 0: the next control in the tab order, otherwise the previous one.
+        SelectNextControl(m.WParam == 0);
+        return;
     case WM_KEYDOWN:
         if (m.WParam == VK_RETURN || m.WParam == VK_ESCAPE) {
             // The default or cancel button answers keys nobody else took.
@@ -542,6 +546,22 @@ void TForm::Dispatch(TMessage& m) {
         return;
     default:
         TCustomControl::Dispatch(m);
+    }
+}
+
+void TForm::SelectNextControl(bool forward) {
+    QWidget* window = Handle();
+    TWinControl* current = focused_.Get();
+    QWidget* from = current && current->HandleAllocated() ? current->Handle() : window;
+    for (QWidget* w = forward ? from->nextInFocusChain() : from->previousInFocusChain();
+         w && w != from; w = forward ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        if (!window->isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() ||
+            !w->isEnabled())
+            continue;
+        TWinControl* c = FindControl(w);
+        if (!c || c == this || !c->CanFocus()) continue;
+        c->SetFocus();
+        return;
     }
 }
 

@@ -114,6 +114,8 @@ public:
     // tells every control (buttons take their default look from it).
     void SetFocusedControl(TWinControl* control);
     bool Active() const;
+    // Moves the focus to the next (or previous) control that takes it in the tab order.
+    void SelectNextControl(bool forward);
     bool KeyPreview() const { return keyPreview_; }
     void SetKeyPreview(bool v) { keyPreview_ = v; }
 

@@ -1,10 +1,30 @@
 #include "framework/hintwindow.h"
 
 #include "framework/canvas.h"
+#include "framework/host_widget.h"
 
+#include <QPainter>
 #include <QWidget>
 
 namespace sv {
+
+namespace {
+
+// The hint's window paints through the hint, which keeps its own surface.
+class HintHost : public THostWidget<QWidget> {
+public:
+    using THostWidget<QWidget>::THostWidget;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (auto* hint = dynamic_cast<THintWindow*>(Control()))
+            hint->HostPaintHint(event);
+        else
+            THostWidget<QWidget>::paintEvent(event);
+    }
+};
+
+} // namespace
 
 THintWindow::THintWindow(TComponent* owner) : TCustomControl(owner) {
     color_ = clInfoBk;
@@ -17,10 +37,66 @@ THintWindow::~THintWindow() {
 }
 
 QWidget* THintWindow::CreateWidget() {
-    QWidget* w = TCustomControl::CreateWidget();
+    auto* w = new HintHost(this);
+    w->setMouseTracking(true);
     w->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
     w->setAttribute(Qt::WA_ShowWithoutActivating);
+    if (translucent_)
+        w->setAttribute(Qt::WA_TranslucentBackground);
+    else
+        w->setAttribute(Qt::WA_OpaquePaintEvent);
     return w;
+}
+
+void THintWindow::SetTranslucent(bool translucent) {
+    if (translucent == translucent_) return;
+    translucent_ = translucent;
+    surface_ = QImage();
+    if (HandleAllocated()) {
+        const bool shown = Handle()->isVisible();
+        RecreateWnd();
+        if (shown) Handle()->show();
+    }
+}
+
+void THintWindow::SurfaceNeeded() {
+    QSize size = Handle()->size();
+    if (surface_.size() == size) return;
+    surface_ =
+        QImage(size, translucent_ ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    surface_.fill(translucent_ ? 0u : ColorToQRgb(Color()));
+}
+
+void THintWindow::HostPaintHint(QPaintEvent* event) {
+    SurfaceNeeded();
+    QRect qr = event->rect();
+    if (!flushing_) {
+        try {
+            PaintInto(surface_, Rect(qr.left(), qr.top(), qr.right() + 1, qr.bottom() + 1));
+        } catch (...) {
+            HandleExceptionAfterPaint();
+        }
+    }
+    QPainter p(widget_);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(qr, surface_, qr);
+}
+
+void THintWindow::DrawOnWindow(const std::function<void(TCanvas*)>& draw) {
+    SurfaceNeeded();
+    {
+        TCanvas canvas(&surface_);
+        draw(&canvas);
+    }
+    if (!Handle()->isVisible()) return;
+    flushing_ = true;
+    try {
+        Handle()->repaint();
+    } catch (...) {
+        flushing_ = false;
+        throw;
+    }
+    flushing_ = false;
 }
 
 void THintWindow::ActivateHint(const TRect& rect, const std::string& hint) {

@@ -2,7 +2,10 @@
 // The tooltip window the application shows for a control's Hint.
 #include "framework/control.h"
 
+#include <QImage>
 #include <functional>
+
+class QPaintEvent;
 
 namespace sv {
 
@@ -23,11 +26,31 @@ public:
     // Whether the message (a mouse button, a key, a command) should hide the hint.
     virtual bool IsHintMsg(const TMessage& message);
 
+    // The window's surface keeps what was drawn on it until something draws over it; nothing
+    // is drawn by itself. A translucent window's surface starts transparent, so whatever is
+    // not drawn shows the screen beneath; an opaque one's starts in Color. Set it before the
+    // window is made (a made window is made again).
+    bool Translucent() const { return translucent_; }
+    void SetTranslucent(bool translucent);
+    // Draws on the window's surface outside a paint and shows the result at once; Paint does
+    // not run for it.
+    void DrawOnWindow(const std::function<void(TCanvas* canvas)>& draw);
+    // What the window shows (tests read it).
+    const QImage& Surface() const { return surface_; }
+    // Entry point of the window's widget; not for other callers.
+    void HostPaintHint(QPaintEvent* event);
+
 protected:
     QWidget* CreateWidget() override;
     void PaintWindow(TCanvas* canvas) override;
     void Paint() override;
     void Dispatch(TMessage& message) override;
+
+private:
+    void SurfaceNeeded();
+    QImage surface_;
+    bool translucent_ = false;
+    bool flushing_ = false;
 };
 
 using THintWindowClass = std::function<THintWindow*(TComponent* owner)>;

@@ -37,6 +37,7 @@ inline constexpr unsigned WM_PAINT = 0x000F;
 inline constexpr unsigned WM_CLOSE = 0x0010;
 inline constexpr unsigned WM_SYSCOLORCHANGE = 0x0015;
 inline constexpr unsigned WM_CANCELMODE = 0x001F;
+inline constexpr unsigned WM_NEXTDLGCTL = 0x0028;
 inline constexpr unsigned WM_DRAWITEM = 0x002B;
 inline constexpr unsigned WM_MEASUREITEM = 0x002C;
 inline constexpr unsigned WM_GETDLGCODE = 0x0087;
@@ -59,6 +60,9 @@ inline constexpr unsigned WM_MBUTTONUP = 0x0208;
 inline constexpr unsigned WM_MBUTTONDBLCLK = 0x0209;
 inline constexpr unsigned WM_MOUSEWHEEL = 0x020A;
 inline constexpr unsigned WM_DEVICECHANGE = 0x0219;
+inline constexpr unsigned WM_CUT = 0x0300;
+inline constexpr unsigned WM_COPY = 0x0301;
+inline constexpr unsigned WM_PASTE = 0x0302;
 inline constexpr unsigned WM_DROPFILES = 0x0233;
 inline constexpr unsigned WM_USER = 0x0400;
 
@@ -97,11 +101,15 @@ inline constexpr unsigned CM_SHOWINGCHANGED = 0xB019;
 inline constexpr unsigned CM_ENTER = 0xB01A;
 inline constexpr unsigned CM_EXIT = 0xB01B;
 inline constexpr unsigned CM_SYSCOLORCHANGE = 0xB024;
+// Offered up the parent chain (LParam: the control the key is for); non-zero takes the key.
+inline constexpr unsigned CM_CHILDKEY = 0xB02E;
 
 // Reflected notifications.
 inline constexpr unsigned CN_BASE = 0xBC00;
 inline constexpr unsigned CN_DRAWITEM = CN_BASE + WM_DRAWITEM;       // 0xBC2B
 inline constexpr unsigned CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM; // 0xBC2C
+// A key on its way to the focused control, before its WM_KEYDOWN; non-zero takes the key.
+inline constexpr unsigned CN_KEYDOWN = CN_BASE + WM_KEYDOWN; // 0xBD00
 
 // Owner-draw item states, actions and control types.
 inline constexpr unsigned ODS_SELECTED = 0x0001;

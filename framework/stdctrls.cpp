@@ -32,11 +32,11 @@ void ApplyPalette(QWidget* w, TColor background, const TFont* font) {
     w->setFont(font->ToQFont());
 }
 
+} // namespace
+
 unsigned AlignFlag(TAlignment a) {
     return a == taCenter ? DT_CENTER : a == taRightJustify ? DT_RIGHT : DT_LEFT;
 }
-
-} // namespace
 
 // ---- TLabel ------------------------------------------------------------------------------
 

@@ -21,6 +21,9 @@ using enum TTextLayout;
 enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 using enum TBevelCut;
 
+// The DrawText flag of an alignment: DT_LEFT, DT_RIGHT or DT_CENTER.
+unsigned AlignFlag(TAlignment alignment);
+
 // A string list that tells its control after every change.
 class TControlStrings : public TStringList {
 public:
