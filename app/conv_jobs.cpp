@@ -3,8 +3,11 @@
 #include "app/conv_paths.h"
 #include "app/decoder.h"
 #include "encoder/gogo_tea.h"
+#include "framework/comctrls.h"
+#include "framework/extctrls.h"
 #include "framework/forms.h"
 #include "framework/messages.h"
+#include "framework/stdctrls.h"
 #include "outside/include/gogo.h"
 #include "platform/file_ops.h"
 
@@ -45,6 +48,47 @@ EncodeOutcome TeaEncoder::WaitForFinish() {
     // IsEncoding turns false with an error already; the finish event comes after it.
     while (running_) Application->HandleMessage();
     return {!aborted_ && errorCode_ == 0, errorCode_};
+}
+
+void ConvJobView::Pause(int milliseconds) {
+    if (milliseconds <= 0) return;
+    bool elapsed = false;
+    TTimer timer(nullptr);
+    timer.SetInterval(milliseconds);
+    timer.OnTimer = [&elapsed](TObject*) { elapsed = true; };
+    timer.SetEnabled(true);
+    while (!elapsed) Application->HandleMessage();
+}
+
+void ConvJobView::SetProgress(int position) {
+    c_.prog_main->SetPosition(position);
+}
+
+void ConvJobView::ShowItem(int number, int count, const std::string& fileName) {
+    c_.lbl_track->SetCaption(std::to_string(number) + " / " + std::to_string(count));
+    c_.lbl_filename2->SetCaption(fileName);
+}
+
+void ConvJobView::SetInfoVisible(bool visible) {
+    for (TLabel* label : {c_.lbl_filename1, c_.lbl_bitrate1, c_.lbl_enctype1, c_.lbl_filename2,
+                          c_.lbl_bitrate2, c_.lbl_enctype2})
+        label->SetVisible(visible);
+}
+
+void ConvJobView::ShowInfo(const std::string& label1, const std::string& value1,
+                           const std::string& label2) {
+    SetInfoVisible(true);
+    c_.lbl_bitrate1->SetCaption(label1);
+    c_.lbl_enctype1->SetCaption(label2);
+    c_.lbl_bitrate2->SetCaption(value1);
+}
+
+void ConvJobView::SetInfoValue2(const std::string& value) {
+    c_.lbl_enctype2->SetCaption(value);
+}
+
+void ConvJobView::HideInfo() {
+    SetInfoVisible(false);
 }
 
 std::string EncodeTypeText(int encodeType) {

@@ -10,6 +10,8 @@
 namespace sv {
 class DecoderLibrary;
 class TGogoTea;
+class TLabel;
+class TProgressBar;
 } // namespace sv
 
 namespace sv::app {
@@ -59,6 +61,41 @@ private:
     bool running_ = false;
     bool aborted_ = false;
     int errorCode_ = 0;
+};
+
+// The progress area of a form that runs conversion jobs: the item counter, the bar, and the
+// label pairs of the file name and of two settings.
+struct ConvProgressControls {
+    TLabel* lbl_track = nullptr;
+    TProgressBar* prog_main = nullptr;
+    TLabel* lbl_filename1 = nullptr;
+    TLabel* lbl_filename2 = nullptr;
+    TLabel* lbl_bitrate1 = nullptr;
+    TLabel* lbl_bitrate2 = nullptr;
+    TLabel* lbl_enctype1 = nullptr;
+    TLabel* lbl_enctype2 = nullptr;
+};
+
+// What a conversion job shows, on those controls, and its pause; the form adds the log, the
+// message pump and its buttons.
+class ConvJobView : public JobView {
+public:
+    void Pause(int milliseconds) override;
+    void SetProgress(int position) override;
+    void ShowItem(int number, int count, const std::string& fileName) override;
+    void ShowInfo(const std::string& label1, const std::string& value1,
+                  const std::string& label2) override;
+    void SetInfoValue2(const std::string& value) override;
+    void HideInfo() override;
+
+protected:
+    // The form's controls, once it has made them.
+    void SetProgressControls(const ConvProgressControls& controls) { c_ = controls; }
+    // The six labels of the file name and the settings.
+    void SetInfoVisible(bool visible);
+
+private:
+    ConvProgressControls c_;
 };
 
 // The texts of the encode types 0 to 4; empty for any other value.

@@ -190,6 +190,8 @@ void TFmMP3_CD::CreateControls() {
     for (TControl* c : {static_cast<TControl*>(prog_main), static_cast<TControl*>(lbl_msg),
                         static_cast<TControl*>(lbl_track)})
         c->SetVisible(false);
+    SetProgressControls({lbl_track, prog_main, lbl_filename1, lbl_filename2, lbl_bitrate1,
+                         lbl_bitrate2, lbl_enctype1, lbl_enctype2});
     SetInfoVisible(false);
 
     Pop = new TPopupMenu(this);
@@ -500,47 +502,6 @@ void TFmMP3_CD::WriteFailureLog(const std::string& message) {
 
 void TFmMP3_CD::PumpMessages() {
     Application->ProcessMessages();
-}
-
-void TFmMP3_CD::Pause(int milliseconds) {
-    if (milliseconds <= 0) return;
-    bool elapsed = false;
-    TTimer timer(nullptr);
-    timer.SetInterval(milliseconds);
-    timer.OnTimer = [&elapsed](TObject*) { elapsed = true; };
-    timer.SetEnabled(true);
-    while (!elapsed) Application->HandleMessage();
-}
-
-void TFmMP3_CD::SetProgress(int position) {
-    prog_main->SetPosition(position);
-}
-
-void TFmMP3_CD::ShowItem(int number, int count, const std::string& fileName) {
-    lbl_track->SetCaption(std::to_string(number) + " / " + std::to_string(count));
-    lbl_filename2->SetCaption(fileName);
-}
-
-void TFmMP3_CD::SetInfoVisible(bool visible) {
-    for (TLabel* label :
-         {lbl_filename1, lbl_bitrate1, lbl_enctype1, lbl_filename2, lbl_bitrate2, lbl_enctype2})
-        label->SetVisible(visible);
-}
-
-void TFmMP3_CD::ShowInfo(const std::string& label1, const std::string& value1,
-                         const std::string& label2) {
-    SetInfoVisible(true);
-    lbl_bitrate1->SetCaption(label1);
-    lbl_enctype1->SetCaption(label2);
-    lbl_bitrate2->SetCaption(value1);
-}
-
-void TFmMP3_CD::SetInfoValue2(const std::string& value) {
-    lbl_enctype2->SetCaption(value);
-}
-
-void TFmMP3_CD::HideInfo() {
-    SetInfoVisible(false);
 }
 
 } // namespace sv::app

@@ -30,7 +30,7 @@ class TVorsaButton;
 
 namespace sv::app {
 
-class TFmMP3_CD : public TModeForm, public JobView {
+class TFmMP3_CD : public TModeForm, public ConvJobView {
 public:
     explicit TFmMP3_CD(TComponent* owner);
     ~TFmMP3_CD() override;
@@ -103,14 +103,7 @@ public:
     void WriteLog(const std::string& message) override;
     void WriteFailureLog(const std::string& message) override;
     void PumpMessages() override;
-    void Pause(int milliseconds) override;
     bool DeleteSourceDown() const override { return false; }
-    void SetProgress(int position) override;
-    void ShowItem(int number, int count, const std::string& fileName) override;
-    void ShowInfo(const std::string& label1, const std::string& value1,
-                  const std::string& label2) override;
-    void SetInfoValue2(const std::string& value) override;
-    void HideInfo() override;
 
     ModeFrameControls Frame();
 
@@ -121,7 +114,6 @@ private:
     void AddItem(const std::string& path);
     ConvSettings Settings() const;
     WriterChoice Choice() const;
-    void SetInfoVisible(bool visible);
     // The checks that need no decoding, made before anything changes.
     bool CheckDiscJob(const std::vector<std::string>& items);
     // Decodes the MP3s that have no WAV beside them; `made` gets the WAVs it wrote. False when
