@@ -350,9 +350,10 @@ TEST_F(DiscForm, ADecodeFailureHandsNothingOver) {
     EXPECT_FALSE(fs::exists(dir_ / "started"));
 }
 
-// What the writer would refuse only after the countdown is refused by name before the
-// hand-over: a WAV of another format, before anything is decoded; WAVs that the output
-// settings make in another format, after decoding, when they go again.
+// What the writer would refuse only after the countdown, or Trelvik could not read whole, is
+// refused before the hand-over: a WAV of another format (by name) and a list too long, before
+// anything is decoded; WAVs that the output settings make in another format, after decoding,
+// when they go again.
 TEST_F(DiscForm, WavsTheWriterCannotTakeAreRefusedByName) {
     Ini("[MP3_CD]\nDECWAIT=0\n");
     FakeTrelvik();
@@ -365,6 +366,18 @@ TEST_F(DiscForm, WavsTheWriterCannotTakeAreRefusedByName) {
     EXPECT_EQ(dialogs_.Calls[0].Text.rfind(mono + " はCDに書き込めない形式です", 0), 0u);
     EXPECT_FALSE(fs::exists(music_ / "a.wav"));
     EXPECT_EQ(Items(), (Strings{a, mono}));
+
+    // A list longer than the settings reader gives back whole.
+    Show();
+    Strings many{a};
+    for (int i = 0; i < 20; ++i)
+        many.push_back((music_ / (std::string(100, 'x') + std::to_string(i) + ".wav")).string());
+    Drop(many);
+    Run();
+    ASSERT_EQ(dialogs_.Calls.size(), 1u);
+    EXPECT_EQ(dialogs_.Calls[0].Caption, "error msg");
+    EXPECT_NE(dialogs_.Calls[0].Text.find("2046"), std::string::npos) << dialogs_.Calls[0].Text;
+    EXPECT_FALSE(fs::exists(music_ / "a.wav"));
 
     Ini("[MP3_CD]\nDECWAIT=0\nCONVERT=1\n");
     Show();
