@@ -81,22 +81,10 @@ TEST(DiscWrite, Mp3AndWavFilesReachTheWriterInListOrderAndSonvaleComesBack) {
     ASSERT_TRUE(sv::e2e::WaitUntil([&] { return folder.LockHeld(); }, 30s));
     std::this_thread::sleep_for(4s); // the window comes up after the lock
 
-    display.MovePointer(kMp3CdModeX, 136);
-    display.Sync();
-    std::this_thread::sleep_for(500ms);
-    display.Click(kMp3CdModeX, 136);
-    display.Sync();
-    std::this_thread::sleep_for(1s);
+    sv::e2e::ChooseMode(display, kMp3CdModeX);
     // The order of the disc: the WAV between the two MP3s.
-    for (const char* name : {"one.mp3", "two.wav", "three.mp3"}) {
-        display.Click(kAddX, kAddY);
-        display.Sync();
-        std::this_thread::sleep_for(4s);
-        EXPECT_TRUE(display.Type((work / name).string())) << "no keys for " << name;
-        display.Tap(sv::e2e::XDisplay::kReturn);
-        display.Sync();
-        std::this_thread::sleep_for(1s);
-    }
+    for (const char* name : {"one.mp3", "two.wav", "three.mp3"})
+        sv::e2e::AddThroughDialog(display, kAddX, kAddY, work / name);
     display.Click(kExecuteX, kExecuteY);
     display.Sync();
 
