@@ -8,6 +8,7 @@
 #include "controls/flat_combo.h"
 #include "controls/grad_box.h"
 #include "controls/vorsa_button.h"
+#include "encoder/gogo_tea.h"
 #include "framework/comctrls.h"
 #include "framework/dialogs.h"
 #include "framework/extctrls.h"
@@ -15,9 +16,9 @@
 #include "framework/media_player.h"
 #include "framework/menus.h"
 #include "framework/stdctrls.h"
+#include "platform/file_ops.h"
 #include "platform/settings_keys.h"
 
-#include <cstdio>
 #include <map>
 
 namespace sv::app {
@@ -68,12 +69,6 @@ constexpr const char* kSpeedItems[] = {"等倍速", "2倍速",  "4倍速",  "6�
                                        "12倍速", "16倍速", "20倍速", "24倍速", "32倍速",
                                        "40倍速", "48倍速", "52倍速", "最高速"};
 
-std::string Format(const char* format, auto... values) {
-    char text[256];
-    std::snprintf(text, sizeof text, format, values...);
-    return text;
-}
-
 } // namespace
 
 bool TrackPairs(const std::string& item, const std::string& listText) {
@@ -87,7 +82,7 @@ std::string TrackListText(int trackNo, int seconds) {
 }
 
 TFmCD_WAV::TFmCD_WAV(TComponent* owner)
-    : TModeForm(owner, kFmCD_WAV), media_play(std::make_unique<TMediaPlayer>()) {
+    : TModeJobForm(owner, kFmCD_WAV), media_play(std::make_unique<TMediaPlayer>()) {
     BeginLoading();
     OnShow = [this](TObject* sender) { FormShow(sender); };
     CreateControls();
@@ -100,54 +95,24 @@ TFmCD_WAV::~TFmCD_WAV() {
 }
 
 void TFmCD_WAV::CreateControls() {
-    auto make = [this]<class T>(T* control, TWinControl* parent, const char* name, int left,
-                                int top, int width, int height) {
-        control->SetName(name);
-        control->SetParent(parent);
-        control->SetBounds(left, top, width, height);
-        return control;
-    };
-    auto label = [&](TWinControl* parent, const char* name, const char* caption, int left,
-                     int top) {
-        TLabel* l = make(new TLabel(this), parent, name, left, top, 60, 12);
-        l->SetCaption(caption);
-        return l;
-    };
-    auto button = [&](TWinControl* parent, const char* name, const char* caption, int left, int top,
-                      int width, int height, TNotifyEvent click) {
-        TVorsaButton* b = make(new TVorsaButton(this), parent, name, left, top, width, height);
-        b->SetCaption(caption);
-        b->SetColor(kPushButtonColor);
-        b->OnClick = std::move(click);
-        b->OnMouseEnter = [this](TObject* sender) { Btn_Ent(sender); };
-        b->OnMouseLeave = [this](TObject* sender) { Btn_Lve(sender); };
-        return b;
+    auto button = [this](TWinControl* parent, const char* name, const char* caption, int left,
+                         int top, int width, int height, TNotifyEvent click) {
+        return MakePushButton(this, parent, name, caption, left, top, width, height,
+                              std::move(click));
     };
 
-    Panel1 = make(new TPanel(this), this, "Panel1", 0, 0, 732, 25);
-    Panel1->SetAlign(alTop);
-    Panel1->SetCaption("");
-    GradBox1 = make(new TGradBox(this), Panel1, "GradBox1", 0, 0, 732, 25);
-    GradBox1->SetAlign(alClient);
-    GradBox1->SetStartColor(clBlack);
-    GradBox1->SetEndColor(clWhite);
-    GradBox1->SetGradStep(128);
-    GradBox1->SetDirection(gdHorizontal);
-    lstr1 = label(Panel1, "lstr1", "", 8, 6);
-    lstr1->Font()->SetColor(clAqua);
-    lstr1->Font()->SetHeight(-13);
-    lstr1->SetTransparent(true);
+    std::tie(Panel1, GradBox1, lstr1) = MakeModeTitle(this);
 
-    gstr1 = make(new TGroupBox(this), this, "gstr1", 8, 32, 404, 338);
+    gstr1 = MakeControl<TGroupBox>(this, this, "gstr1", 8, 32, 404, 338);
     gstr1->SetCaption("CDデータ");
-    lstr2 = label(gstr1, "lstr2", "１．ドライブ", 12, 18);
-    cmb_drive = make(new TComboBox(this), gstr1, "cmb_drive", 12, 34, 297, 20);
+    lstr2 = MakeLabel(this, gstr1, "lstr2", "１．ドライブ", 12, 18);
+    cmb_drive = MakeControl<TComboBox>(this, gstr1, "cmb_drive", 12, 34, 297, 20);
     cmb_drive->SetStyle(csDropDownList);
     cmb_drive->OnChange = [this](TObject* sender) { cmb_driveChange(sender); };
     btn_reload = button(gstr1, "btn_reload", "再読込", 318, 32, 76, 25,
                         [this](TObject* sender) { cmb_driveChange(sender); });
-    lstr3 = label(gstr1, "lstr3", "", 12, 64);
-    lst_cd = make(new TListBox(this), gstr1, "lst_cd", 8, 82, 297, 244);
+    lstr3 = MakeLabel(this, gstr1, "lstr3", "", 12, 64);
+    lst_cd = MakeControl<TListBox>(this, gstr1, "lst_cd", 8, 82, 297, 244);
     lst_cd->SetStyle(lbOwnerDrawFixed);
     lst_cd->SetItemHeight(14);
     lst_cd->SetMultiSelect(true);
@@ -169,74 +134,78 @@ void TFmCD_WAV::CreateControls() {
     btn_teisi = button(gstr1, "btn_teisi", "停止", 318, 166, 76, 25, preview);
     btn_teisi->SetTag(2);
     btn_teisi->SetEnabled(false);
-    pnl_size = make(new TPanel(this), gstr1, "pnl_size", 318, 300, 76, 26);
+    pnl_size = MakeControl<TPanel>(this, gstr1, "pnl_size", 318, 300, 76, 26);
     pnl_size->SetColor(clWhite);
     pnl_size->Font()->SetStyle({fsBold});
     pnl_size->SetCaption("NN:NN");
 
-    lstr4 = label(this, "lstr4", "３．保存先", 420, 36);
-    edt_save = make(new TFlatReferEdit(this), this, "edt_save", 420, 52, 304, 21);
+    lstr4 = MakeLabel(this, this, "lstr4", "３．保存先", 420, 36);
+    edt_save = MakeControl<TFlatReferEdit>(this, this, "edt_save", 420, 52, 304, 21);
     edt_save->SetReadonly(true);
     edt_save->SetBorderColor(clSilver);
     edt_save->SetLostFocusAtCancel(false);
     edt_save->OnClick = [this](TObject* sender) { edt_saveClick(sender); };
-    lbl_speed = label(this, "lbl_speed", "３．書込み速度", 420, 36);
-    cmb_speed = make(new TComboBox(this), this, "cmb_speed", 420, 52, 150, 20);
+    lbl_speed = MakeLabel(this, this, "lbl_speed", "３．書込み速度", 420, 36);
+    cmb_speed = MakeControl<TComboBox>(this, this, "cmb_speed", 420, 52, 150, 20);
     cmb_speed->SetStyle(csDropDownList);
     for (const char* item : kSpeedItems) cmb_speed->Items()->Add(item);
 
-    gstr2 = make(new TGroupBox(this), this, "gstr2", 420, 80, 304, 160);
-    rdo_base = make(new TRadioButton(this), gstr2, "rdo_base", 12, 20, 90, 18);
+    gstr2 = MakeControl<TGroupBox>(this, this, "gstr2", 420, 80, 304, 160);
+    rdo_base = MakeControl<TRadioButton>(this, gstr2, "rdo_base", 12, 20, 90, 18);
     rdo_base->SetCaption("ベース名");
     rdo_base->SetChecked(true);
     rdo_base->OnClick = [this](TObject* sender) { rdo_baseClick(sender); };
-    edt_base = make(new TEdit(this), gstr2, "edt_base", 104, 19, 188, 20);
-    rdo_betu = make(new TRadioButton(this), gstr2, "rdo_betu", 12, 46, 150, 18);
+    edt_base = MakeControl<TEdit>(this, gstr2, "edt_base", 104, 19, 188, 20);
+    rdo_betu = MakeControl<TRadioButton>(this, gstr2, "rdo_betu", 12, 46, 150, 18);
     rdo_betu->SetCaption("曲別に指定する");
-    Panel2 = make(new TPanel(this), gstr2, "Panel2", 8, 70, 288, 80);
+    Panel2 = MakeControl<TPanel>(this, gstr2, "Panel2", 8, 70, 288, 80);
     Panel2->SetCaption("");
-    lstr5 = label(Panel2, "lstr5", "", 6, 6);
+    lstr5 = MakeLabel(this, Panel2, "lstr5", "", 6, 6);
     lstr5->SetAutoSize(false);
     lstr5->SetBounds(6, 6, 278, 68);
     lstr5->SetWordWrap(true);
 
-    gstr3 = make(new TGroupBox(this), this, "gstr3", 420, 248, 304, 122);
-    btn_execute = button(gstr3, "btn_execute", "実　行", 12, 22, 120, 44, nullptr);
+    gstr3 = MakeControl<TGroupBox>(this, this, "gstr3", 420, 248, 304, 122);
+    btn_execute = button(gstr3, "btn_execute", "実　行", 12, 22, 120, 44,
+                         [this](TObject* sender) { btn_executeClick(sender); });
     SetDesignFont(btn_execute->Font(), -15);
-    lbl_msg = label(gstr3, "lbl_msg", "xxx", 12, 74);
-    lbl_track = label(gstr3, "lbl_track", "トラックXX", 150, 30);
-    prog_main = make(new TProgressBar(this), gstr3, "prog_main", 12, 92, 280, 18);
-    prog_main->SetMin(0);
-    prog_main->SetMax(100);
-    prog_main->SetSmooth(true);
+    lbl_msg = MakeLabel(this, gstr3, "lbl_msg", "xxx", 12, 74);
+    lbl_track = MakeLabel(this, gstr3, "lbl_track", "トラックXX", 150, 30);
+    prog_main = MakeProgressBar(this, gstr3, 12, 92, 280);
     for (TControl* c : {static_cast<TControl*>(prog_main), static_cast<TControl*>(lbl_msg),
                         static_cast<TControl*>(lbl_track)})
         c->SetVisible(false);
 
-    Pop = new TPopupMenu(this);
-    Pop->SetName("Pop");
-    auto item = [this](const char* name, const char* caption, int tag, bool enabled) {
-        auto* i = new TMenuItem(this);
-        i->SetName(name);
-        i->SetCaption(caption);
-        i->SetTag(tag);
-        i->SetEnabled(enabled);
-        i->OnClick = [this](TObject* sender) { migiclick(sender); };
-        Pop->Items()->Add(i);
-        return i;
+    std::tie(Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del) =
+        MakePreviewMenu(this, lst_cd, [this](TObject* sender) { migiclick(sender); });
+
+    GogoTea = new TGogoTea(this);
+    GogoTea->SetName("GogoTea");
+    GogoTea->SetFrequency(100);
+    GogoTea->SetEncodeMode(_FILE);
+    GogoTea->SetBitrate(128);
+    GogoTea->SetEncodeType(_JOINT);
+    GogoTea->OnProgress = [this](TObject* sender, int now, int all) {
+        GogoTeaProgress(sender, now, all);
     };
-    pop_saisei = item("pop_saisei", kPlayCaption, 1, true);
-    pop_ichiji = item("pop_ichiji", "一時停止(&R)", 2, false);
-    pop_teisi = item("pop_teisi", "停止(&C)", 3, false);
-    pop_del = item("pop_del", "削除(&D)", 4, true);
-    lst_cd->SetPopupMenu(Pop);
 
     media_play->SetDeviceType(dtCDAudio);
 }
 
 ModeFrameControls TFmCD_WAV::Frame() {
-    return {this,      lst_cd,    btn_saisei, btn_teisi,  btn_execute, lbl_msg,
-            lbl_track, prog_main, pop_saisei, pop_ichiji, pop_teisi,   media_play.get()};
+    return {this,
+            lst_cd,
+            btn_saisei,
+            btn_teisi,
+            btn_execute,
+            lbl_msg,
+            lbl_track,
+            prog_main,
+            pop_saisei,
+            pop_ichiji,
+            pop_teisi,
+            media_play.get(),
+            /*clearListAfterJob=*/false};
 }
 
 void TFmCD_WAV::FormCreate(TObject* /*sender*/) {
@@ -491,37 +460,12 @@ void TFmCD_WAV::PlayTrack() {
 }
 
 void TFmCD_WAV::btn_saiseiClick(TObject* sender) {
-    auto* component = dynamic_cast<TComponent*>(sender);
-    const auto tag = component ? component->Tag() : 0;
-    if (tag == 1)
-        PlayTrack();
-    else if (tag == 2)
-        PreviewStop(Frame());
-    else
-        media_play->Close();
+    PreviewButtonClick(Frame(), sender, [this] { PlayTrack(); });
 }
 
 void TFmCD_WAV::migiclick(TObject* sender) {
-    auto* item = dynamic_cast<TComponent*>(sender);
-    switch (item ? item->Tag() : 0) {
-    case 1:
-        if (pop_saisei->Caption() == kPlayCaption)
-            PlayTrack();
-        else
-            PreviewPlayOrResume(Frame());
-        break;
-    case 2:
-        PreviewPause(Frame());
-        break;
-    case 3:
-        PreviewStop(Frame());
-        break;
-    case 4:
-        btn_delClick(lst_cd);
-        break;
-    default:
-        break;
-    }
+    PreviewMenuClick(
+        Frame(), sender, [this] { PlayTrack(); }, [this] { btn_delClick(lst_cd); });
 }
 
 void TFmCD_WAV::AssignTrackNames() {
@@ -546,6 +490,68 @@ bool TFmCD_WAV::CheckTrackNames() {
         return false;
     }
     return true;
+}
+
+bool TFmCD_WAV::CheckJob() {
+    const bool files = ModeTag != kCdCdTag;
+    const int count = lst_cd->Count();
+    if (count == 0) return CheckListJob(count);
+    if (files && edt_save->Text().empty()) {
+        ShowMessage("保存先が未入力です");
+        return false;
+    }
+    if (files && rdo_base->Checked() && edt_base->Text().empty()) {
+        ShowMessage("ベース名が未入力です");
+        return false;
+    }
+    if (!CheckListJob(count)) return false;
+    if (files && rdo_betu->Checked()) {
+        for (const TrackRecord& r : TrackTable) {
+            if (r.State != TrackRecord::Listed || !r.FileName.empty()) continue;
+            ShowMessage(r.ListText + "のファイル名が未入力です");
+            return false;
+        }
+    }
+    return true;
+}
+
+void TFmCD_WAV::btn_executeClick(TObject* /*sender*/) {
+    if (!CheckJob()) return;
+    AssignTrackNames();
+    if (!CheckTrackNames()) return;
+    // A folder that cannot be made shows when the first file cannot be opened.
+    if (ModeTag != kCdCdTag && !FolderExists(edt_save->Text()))
+        platform::Files().CreateDirectory(edt_save->Text());
+    try {
+        RunModeJob(Frame(), [this] { RunJob(); });
+    } catch (...) {
+        // The records hold the paths of this job: names and deletions go as after any job.
+        ReadTrackList();
+        throw;
+    }
+    if (ModeTag != kCdCdTag) ShowMessage("Complete");
+    ReadTrackList();
+}
+
+void TFmCD_WAV::RunJob() {
+    lbl_msg->SetCaption("Now Ripping...");
+    [[maybe_unused]] const RipResult ripped =
+        RipTracks(CddaCtx, TrackTable, ModeTag, edt_save->Text(), *this);
+    // Still to come here, working only on `ripped`: "[CD_MP3]" encodes the ripped tracks
+    // ("Now Encoding to MP3...", EncodeTracks) and "[CD_CD]" hands them to the disc writer
+    // (StartWriter). Until then those two modes end after ripping.
+}
+
+void TFmCD_WAV::GogoTeaProgress(TObject* /*sender*/, int nowFrames, int allFrames) {
+    ShowEncodeProgress(prog_main, nowFrames, allFrames);
+}
+
+void TFmCD_WAV::SetProgress(int position) {
+    prog_main->SetPosition(position);
+}
+
+void TFmCD_WAV::ShowTrack(int32_t trackNo) {
+    lbl_track->SetCaption("トラック" + std::to_string(trackNo));
 }
 
 } // namespace sv::app

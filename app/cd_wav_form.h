@@ -5,6 +5,7 @@
 #include "app/cdda_reader.h"
 #include "app/mode_forms.h"
 #include "app/mode_frame.h"
+#include "app/rip.h"
 
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 namespace sv {
 class TComboBox;
 class TFlatReferEdit;
+class TGogoTea;
 class TGradBox;
 class TGroupBox;
 class TEdit;
@@ -28,19 +30,6 @@ class TVorsaButton;
 
 namespace sv::app {
 
-// One table-of-contents position of the disc (record i is track i + 1).
-struct TrackRecord {
-    enum : int32_t { Empty = 0, Listed = 1, Removed = 2 };
-    int32_t State = Empty;
-    int32_t TrackNo = 0;
-    int32_t Seconds = 0;
-    std::string FileName; // without folder and extension; the full WAV path once ripped
-    std::string Mp3Path;
-    std::string ListText; // the list line made from the table of contents
-};
-
-inline constexpr int kTrackRecords = 100;
-
 // Whether a list item and a record belong together: their first 13 characters ("Audio track"
 // and the track number) are equal and neither text is empty.
 bool TrackPairs(const std::string& item, const std::string& listText);
@@ -48,7 +37,7 @@ bool TrackPairs(const std::string& item, const std::string& listText);
 // The list line of a track: "Audio track02    < 00:03 > 3sec".
 std::string TrackListText(int trackNo, int seconds);
 
-class TFmCD_WAV : public TModeForm {
+class TFmCD_WAV : public TModeJobForm<RipView> {
 public:
     explicit TFmCD_WAV(TComponent* owner);
     ~TFmCD_WAV() override;
@@ -89,6 +78,7 @@ public:
     TMenuItem* pop_ichiji = nullptr;
     TMenuItem* pop_teisi = nullptr;
     TMenuItem* pop_del = nullptr;
+    TGogoTea* GogoTea = nullptr;
     std::unique_ptr<TMediaPlayer> media_play;
 
     // The reader's context: one per program (this form exists once), zero at the start.
@@ -115,6 +105,10 @@ public:
     void edt_saveClick(TObject* sender);
     void btn_saiseiClick(TObject* sender);
     void migiclick(TObject* sender);
+    // The job of the mode: its checks, the names, then ripping in the job frame; "Complete"
+    // (not for "[CD_CD]") and the disc's list read again.
+    void btn_executeClick(TObject* sender);
+    void GogoTeaProgress(TObject* sender, int nowFrames, int allFrames);
 
     // The names of the listed tracks for a job, by mode and naming choice.
     void AssignTrackNames();
@@ -126,6 +120,10 @@ public:
 
     ModeFrameControls Frame();
 
+    // What ripping asks of the form.
+    void SetProgress(int position) override;
+    void ShowTrack(int32_t trackNo) override;
+
 private:
     void CreateControls();
     void ClearTrackTable();
@@ -135,6 +133,10 @@ private:
     // The first record that pairs with list item `index`, or null (also for index -1).
     TrackRecord* RecordOfItem(int index);
     void PlayTrack();
+    // The checks before a job, in their order, each with its message.
+    bool CheckJob();
+    // The job inside the frame.
+    void RunJob();
 };
 
 } // namespace sv::app

@@ -58,7 +58,7 @@ OverwriteAnswer AskOverwrite(const std::string& destination) {
     }
 }
 
-bool DeleteSourceStep(const std::string& source, JobView& view) {
+bool DeleteSourceStep(const std::string& source, BasicJobView& view) {
     view.PumpMessages();
     const bool deleted = platform::Files().DeleteFile(source);
     view.PumpMessages();
@@ -74,7 +74,7 @@ bool DeleteSourceStep(const std::string& source, JobView& view) {
     return false;
 }
 
-void LogItemFailure(JobView& view, const std::string& source, const std::string& what,
+void LogItemFailure(BasicJobView& view, const std::string& source, const std::string& what,
                     const std::string& why) {
     view.WriteFailureLog("■■■■■" + source + what + "(" + why + ")");
 }
@@ -171,7 +171,7 @@ void JobOutput::Discard() {
 }
 
 CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, const std::string& what,
-                              const std::string& kind, JobView& view) {
+                              const std::string& kind, BasicJobView& view) {
     switch (output.Commit()) {
     case JobOutput::Result::Done:
         return CommitOutcome::Done;

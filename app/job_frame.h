@@ -7,20 +7,25 @@
 
 namespace sv::app {
 
-// The form as a job loop sees it.
-class JobView {
+// What every job loop asks of its form.
+class BasicJobView {
 public:
-    virtual ~JobView() = default;
+    virtual ~BasicJobView() = default;
     // One log line: the form adds time and mode tag.
     virtual void WriteLog(const std::string& message) = 0;
     // A log line that says an item failed; the user is shown these when the job ends.
     virtual void WriteFailureLog(const std::string& message) { WriteLog(message); }
     // Handles the window messages that wait, so the window stays painted.
     virtual void PumpMessages() = 0;
+    virtual void SetProgress(int position) = 0;
+};
+
+// The conversion form as its job loops see it.
+class JobView : public BasicJobView {
+public:
     // Waits that long with the window alive.
     virtual void Pause(int milliseconds) = 0;
     virtual bool DeleteSourceDown() const = 0;
-    virtual void SetProgress(int position) = 0;
     // Item `number` (from 1) of `count`, and its file name.
     virtual void ShowItem(int number, int count, const std::string& fileName) = 0;
     // Shows the six info labels with these texts; the second value stays as it was.
@@ -45,10 +50,10 @@ enum class OverwriteAnswer { Convert, Skip, Stop };
 OverwriteAnswer AskOverwrite(const std::string& destination);
 
 // Deletes a converted source; a failure asks whether to go on. False: the job ends here.
-bool DeleteSourceStep(const std::string& source, JobView& view);
+bool DeleteSourceStep(const std::string& source, BasicJobView& view);
 
 // Logs "■■■■■" + source + what + "(" + why + ")" as a failure of the job.
-void LogItemFailure(JobView& view, const std::string& source, const std::string& what,
+void LogItemFailure(BasicJobView& view, const std::string& source, const std::string& what,
                     const std::string& why);
 
 // Whether the two paths name one file (the same text, or the same file on disk).
@@ -93,7 +98,7 @@ enum class CommitOutcome { Done, Failed, Stop };
 // with `kind`, "MP3" or "WAV", naming the file in the reason); an old file that cannot be
 // replaced is told to the user and ends the job (Stop).
 CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, const std::string& what,
-                              const std::string& kind, JobView& view);
+                              const std::string& kind, BasicJobView& view);
 
 // True while a mode form runs a job; the main window refuses to close meanwhile.
 bool JobRunning();

@@ -108,10 +108,6 @@ TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
 
     CreateMenu();
     SetMenu(MainMenu);
-    heldDeviceTimer_ = new TTimer(this);
-    heldDeviceTimer_->SetEnabled(false);
-    heldDeviceTimer_->SetInterval(250);
-    heldDeviceTimer_->OnTimer = [this](TObject*) { ApplyHeldDeviceChanges(); };
     EndLoading();
 }
 
@@ -262,11 +258,10 @@ void TFmMain::WMDeviceChange(TMessage& message) {
     if (!FmCD_WAV) return;
     if (message.WParam != DBT_DEVICEARRIVAL && message.WParam != DBT_DEVICEREMOVECOMPLETE) return;
     // A job reads the track table and the list between its steps: a change of drives waits
-    // until the job is over.
+    // until the job frame has restored the form.
     if (TModeForm::JobRunning()) {
         if (heldDeviceChanges_.empty() || heldDeviceChanges_.back() != message.WParam)
             heldDeviceChanges_.push_back(message.WParam);
-        heldDeviceTimer_->SetEnabled(true);
         return;
     }
     if (message.WParam == DBT_DEVICEARRIVAL) {
@@ -282,7 +277,6 @@ void TFmMain::WMDeviceChange(TMessage& message) {
 
 void TFmMain::ApplyHeldDeviceChanges() {
     if (TModeForm::JobRunning()) return;
-    heldDeviceTimer_->SetEnabled(false);
     const std::vector<std::intptr_t> held = std::move(heldDeviceChanges_);
     heldDeviceChanges_.clear();
     for (const std::intptr_t change : held) {

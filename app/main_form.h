@@ -16,7 +16,6 @@ class TFormPanel;
 class TStatusBar;
 class TMainMenu;
 class TMenuItem;
-class TTimer;
 } // namespace sv
 
 namespace sv::app {
@@ -70,7 +69,7 @@ public:
     void Main_Ent(TObject* sender, TShiftState shift, int x, int y);
     void Main_Lve(TObject* sender, TShiftState shift, int x, int y);
     void WMDeviceChange(TMessage& message);
-    // Device changes that came while a job ran, applied once it is over.
+    // Device changes that came while a job ran; the job frame applies them once it is over.
     void ApplyHeldDeviceChanges();
 
 protected:
@@ -80,7 +79,6 @@ private:
     void CreateMenu();
 
     std::vector<std::intptr_t> heldDeviceChanges_;
-    TTimer* heldDeviceTimer_ = nullptr;
 };
 
 // The entries of a MENU ITEMS value: comma text, where a comma that ends the text stands for

@@ -4,17 +4,20 @@
 #include "app/job_frame.h"
 #include "app/log_form.h"
 #include "app/main_form.h"
+#include "app/mode_forms.h"
 #include "app/modes.h"
+#include "controls/grad_box.h"
 #include "controls/shine_button.h"
 #include "controls/vorsa_button.h"
 #include "framework/canvas.h"
 #include "framework/comctrls.h"
 #include "framework/dialogs.h"
+#include "framework/extctrls.h"
 #include "framework/media_player.h"
 #include "framework/menus.h"
 
-#include <cstdio>
 #include <ctime>
+#include <exception>
 
 namespace sv::app {
 
@@ -45,6 +48,72 @@ void DrawModeListRow(TCustomListBox* list, int index, const TRect& rect, TOwnerD
     }
     canvas->FillRect(rect);
     canvas->TextOut(rect.Left, rect.Top, list->Items()->Get(index));
+}
+
+TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption,
+                  int left, int top) {
+    auto* label = MakeControl<TLabel>(owner, parent, name, left, top, 60, 12);
+    label->SetCaption(caption);
+    return label;
+}
+
+TVorsaButton* MakePushButton(TModeForm* form, TWinControl* parent, const char* name,
+                             const char* caption, int left, int top, int width, int height,
+                             TNotifyEvent click) {
+    auto* b = MakeControl<TVorsaButton>(form, parent, name, left, top, width, height);
+    b->SetCaption(caption);
+    b->SetColor(kPushButtonColor);
+    b->OnClick = std::move(click);
+    b->OnMouseEnter = [form](TObject* sender) { form->Btn_Ent(sender); };
+    b->OnMouseLeave = [form](TObject* sender) { form->Btn_Lve(sender); };
+    return b;
+}
+
+std::tuple<TPanel*, TGradBox*, TLabel*> MakeModeTitle(TModeForm* form) {
+    auto* panel = MakeControl<TPanel>(form, form, "Panel1", 0, 0, 732, 25);
+    panel->SetAlign(alTop);
+    panel->SetCaption("");
+    auto* grad = MakeControl<TGradBox>(form, panel, "GradBox1", 0, 0, 732, 25);
+    grad->SetAlign(alClient);
+    grad->SetStartColor(clBlack);
+    grad->SetEndColor(clWhite);
+    grad->SetGradStep(128);
+    grad->SetDirection(gdHorizontal);
+    TLabel* label = MakeLabel(form, panel, "lstr1", "", 8, 6);
+    label->Font()->SetColor(clAqua);
+    label->Font()->SetHeight(-13);
+    label->SetTransparent(true);
+    return {panel, grad, label};
+}
+
+std::tuple<TPopupMenu*, TMenuItem*, TMenuItem*, TMenuItem*, TMenuItem*>
+MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click) {
+    auto* pop = new TPopupMenu(form);
+    pop->SetName("Pop");
+    auto item = [&](const char* name, const char* caption, int tag, bool enabled) {
+        auto* i = new TMenuItem(form);
+        i->SetName(name);
+        i->SetCaption(caption);
+        i->SetTag(tag);
+        i->SetEnabled(enabled);
+        i->OnClick = click;
+        pop->Items()->Add(i);
+        return i;
+    };
+    TMenuItem* play = item("pop_saisei", kPlayCaption, 1, true);
+    TMenuItem* pause = item("pop_ichiji", "一時停止(&R)", 2, false);
+    TMenuItem* stop = item("pop_teisi", "停止(&C)", 3, false);
+    TMenuItem* remove = item("pop_del", "削除(&D)", 4, true);
+    list->SetPopupMenu(pop);
+    return {pop, play, pause, stop, remove};
+}
+
+TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, int top, int width) {
+    auto* bar = MakeControl<TProgressBar>(form, parent, "prog_main", left, top, width, 18);
+    bar->SetMin(0);
+    bar->SetMax(100);
+    bar->SetSmooth(true);
+    return bar;
 }
 
 void PushButtonEnter(TObject* sender) {
@@ -112,6 +181,47 @@ void EndPreviewForShow(const ModeFrameControls& c) {
     if (c.btn_teisi->Enabled()) PreviewStop(c);
 }
 
+namespace {
+int TagOf(TObject* sender) {
+    auto* component = dynamic_cast<TComponent*>(sender);
+    return component ? static_cast<int>(component->Tag()) : 0;
+}
+} // namespace
+
+void PreviewButtonClick(const ModeFrameControls& c, TObject* sender,
+                        const std::function<void()>& play) {
+    const int tag = TagOf(sender);
+    if (tag == 1)
+        play();
+    else if (tag == 2)
+        PreviewStop(c);
+    else
+        c.media_play->Close();
+}
+
+void PreviewMenuClick(const ModeFrameControls& c, TObject* sender,
+                      const std::function<void()>& play, const std::function<void()>& remove) {
+    switch (TagOf(sender)) {
+    case 1:
+        if (c.pop_saisei->Caption() == kPlayCaption)
+            play();
+        else
+            PreviewPlayOrResume(c);
+        break;
+    case 2:
+        PreviewPause(c);
+        break;
+    case 3:
+        PreviewStop(c);
+        break;
+    case 4:
+        remove();
+        break;
+    default:
+        break;
+    }
+}
+
 void DeleteSelectedItems(TCustomListBox* list) {
     int i = 0;
     while (i < list->Count()) {
@@ -124,9 +234,11 @@ void DeleteSelectedItems(TCustomListBox* list) {
 
 std::string TotalTimeCaption(unsigned seconds, int count) {
     if (count <= 0) return {};
-    char text[32];
-    std::snprintf(text, sizeof text, "%02u:%02u", seconds / 60, seconds % 60);
-    return text;
+    return Format("%02u:%02u", seconds / 60, seconds % 60);
+}
+
+void ShowEncodeProgress(TProgressBar* bar, int nowFrames, int allFrames) {
+    if (allFrames > 0) bar->SetPosition(static_cast<int>(int64_t{nowFrames} * 100 / allFrames));
 }
 
 namespace {
@@ -170,23 +282,29 @@ void RestoreAfterJob(const ModeFrameControls& c) {
     c.btn_saisei->SetEnabled(true);
     c.form->SetEnabled(true);
     SetMainWindowEnabled(true);
-    c.list->Clear();
+    if (c.clearListAfterJob) c.list->Clear();
 }
 
 } // namespace
 
 void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job) {
-    JobRunningScope running;
-    DisableForJob(c);
-    try {
-        job();
-    } catch (...) {
+    std::exception_ptr raised;
+    std::vector<std::string> failures;
+    {
+        JobRunningScope running;
+        DisableForJob(c);
+        try {
+            job();
+        } catch (...) {
+            raised = std::current_exception();
+        }
         RestoreAfterJob(c);
-        ShowJobFailures(running.Failures());
-        throw;
+        failures = running.Failures();
     }
-    RestoreAfterJob(c);
-    ShowJobFailures(running.Failures());
+    // A drive that came or went during the job changes the restored form, not the job.
+    if (FmMain) FmMain->ApplyHeldDeviceChanges();
+    ShowJobFailures(failures);
+    if (raised) std::rethrow_exception(raised);
 }
 
 } // namespace sv::app

@@ -2,20 +2,36 @@
 // What the three mode forms do alike, written once: the log line, the list rows, the hover
 // colours, the preview player with its pop-up menu, the total time, deleting items, and the
 // frame around a job.
+#include "app/mode_forms.h"
 #include "framework/control.h"
+#include "framework/forms.h"
 #include "framework/stdctrls.h"
 
+#include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 
 namespace sv {
+class TGradBox;
 class TMediaPlayer;
 class TMenuItem;
+class TPanel;
+class TPopupMenu;
 class TProgressBar;
 class TVorsaButton;
 } // namespace sv
 
 namespace sv::app {
+
+// Text made from a printf-style pattern, as the log lines have it.
+template <class... Values> std::string Format(const char* pattern, Values... values) {
+    const int length = std::snprintf(nullptr, 0, pattern, values...);
+    if (length <= 0) return {};
+    std::string text(static_cast<std::size_t>(length), '\0');
+    std::snprintf(text.data(), text.size() + 1, pattern, values...);
+    return text;
+}
 
 // Colours of the push buttons and the rows.
 inline constexpr TColor kPushButtonColor = 0x00CBECB5;
@@ -42,13 +58,52 @@ struct ModeFrameControls {
     TMenuItem* pop_ichiji = nullptr;
     TMenuItem* pop_teisi = nullptr;
     TMediaPlayer* media_play = nullptr;
+    // The file forms empty their list after a job; the CD form reads its disc again instead.
+    bool clearListAfterJob = true;
 };
+
+// Building the mode forms' controls as their descriptions have them.
+template <class T>
+T* MakeControl(TComponent* owner, TWinControl* parent, const char* name, int left, int top,
+               int width, int height) {
+    T* control = new T(owner);
+    control->SetName(name);
+    control->SetParent(parent);
+    control->SetBounds(left, top, width, height);
+    return control;
+}
+TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption,
+                  int left, int top);
+// A push button in the push-button colour with the form's hover handlers.
+TVorsaButton* MakePushButton(TModeForm* form, TWinControl* parent, const char* name,
+                             const char* caption, int left, int top, int width, int height,
+                             TNotifyEvent click);
+// The title strip: Panel1 with the gradient GradBox1 and the mode's description lstr1.
+std::tuple<TPanel*, TGradBox*, TLabel*> MakeModeTitle(TModeForm* form);
+// The pop-up menu of the list and its items play, pause, stop and delete, all with `click`:
+// Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del.
+std::tuple<TPopupMenu*, TMenuItem*, TMenuItem*, TMenuItem*, TMenuItem*>
+MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click);
+// The job's progress bar, 0 to 100.
+TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, int top, int width);
 
 // Appends "mm/dd  hh:mm:ss  " + mode tag + " " + message to the log window's memo; returns
 // the line.
 std::string WriteModeLog(const std::string& modeTag, const std::string& message);
 // The same for a line that says an item failed: the running job shows it when it ends.
 void WriteModeFailureLog(const std::string& modeTag, const std::string& message);
+
+// A mode form as its job loops see it (`View`): log lines with the form's mode tag, failure
+// lines that the running job gathers, and the message pump.
+template <class View> class TModeJobForm : public TModeForm, public View {
+public:
+    using TModeForm::TModeForm;
+    void WriteLog(const std::string& message) override { TModeForm::WriteLog(message); }
+    void WriteFailureLog(const std::string& message) override {
+        WriteModeFailureLog(ModeTag, message);
+    }
+    void PumpMessages() override { Application->ProcessMessages(); }
+};
 
 // Paints one row: selected rows in the selection colour, every second row in `oddColor`.
 void DrawModeListRow(TCustomListBox* list, int index, const TRect& rect, TOwnerDrawState state,
@@ -67,6 +122,12 @@ void PreviewPause(const ModeFrameControls& c);
 void PreviewPlayOrResume(const ModeFrameControls& c);
 // Ends a playing or paused preview when the form is shown again.
 void EndPreviewForShow(const ModeFrameControls& c);
+// The preview buttons by the sender's tag: 1 `play`, 2 stop, any other closes the player.
+void PreviewButtonClick(const ModeFrameControls& c, TObject* sender,
+                        const std::function<void()>& play);
+// The pop-up items by the sender's tag: 1 `play` or resume, 2 pause, 3 stop, 4 `remove`.
+void PreviewMenuClick(const ModeFrameControls& c, TObject* sender,
+                      const std::function<void()>& play, const std::function<void()>& remove);
 
 // Removes the selected items.
 void DeleteSelectedItems(TCustomListBox* list);
@@ -74,11 +135,15 @@ void DeleteSelectedItems(TCustomListBox* list);
 // "mm:ss" of a total in seconds (minutes not limited to two digits); empty for an empty list.
 std::string TotalTimeCaption(unsigned seconds, int count);
 
+// The encoder's progress on the bar: frames done of all frames, when all is known.
+void ShowEncodeProgress(TProgressBar* bar, int nowFrames, int allFrames);
+
 // The frame around a job: disables the main window's mode buttons and menus and the form,
-// shows the progress controls, runs `job`, then restores all of it and clears the list, also
-// when `job` raises (the exception goes on). The failure lines the job logged are shown in one
-// box before it returns (before the form's closing message) or before the exception goes on.
-// While it runs, JobRunning() is true.
+// shows the progress controls, runs `job`, then restores all of it (and clears the list when
+// the form asks for it), also when `job` raises (the exception goes on). Drive changes that
+// came meanwhile are applied then. The failure lines the job logged are shown in one box before
+// it returns (before the form's closing message) or before the exception goes on. While it
+// runs, JobRunning() is true.
 void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job);
 
 } // namespace sv::app

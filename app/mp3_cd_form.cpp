@@ -63,23 +63,6 @@ std::optional<std::string> WavToMake(const std::string& item) {
     return wav;
 }
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width,
-        int height) {
-    T* control = new T(owner);
-    control->SetName(name);
-    control->SetParent(parent);
-    control->SetBounds(left, top, width, height);
-    return control;
-}
-
-TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption,
-                  int left, int top) {
-    auto* label = Make<TLabel>(owner, parent, name, left, top, 60, 12);
-    label->SetCaption(caption);
-    return label;
-}
-
 } // namespace
 
 TFmMP3_CD::TFmMP3_CD(TComponent* owner)
@@ -95,10 +78,10 @@ TFmMP3_CD::~TFmMP3_CD() {
 }
 
 void TFmMP3_CD::CreateControls() {
-    Panel1 = Make<TPanel>(this, this, "Panel1", 0, 0, 732, 25);
+    Panel1 = MakeControl<TPanel>(this, this, "Panel1", 0, 0, 732, 25);
     Panel1->SetAlign(alTop);
     Panel1->SetCaption("");
-    GradBox1 = Make<TGradBox>(this, Panel1, "GradBox1", 0, 0, 732, 25);
+    GradBox1 = MakeControl<TGradBox>(this, Panel1, "GradBox1", 0, 0, 732, 25);
     GradBox1->SetAlign(alClient);
     GradBox1->SetStartColor(clBlack);
     GradBox1->SetEndColor(clWhite);
@@ -111,7 +94,7 @@ void TFmMP3_CD::CreateControls() {
 
     auto button = [this](TWinControl* parent, const char* name, const char* caption, int left,
                          int top, int width, int height, TNotifyEvent click) {
-        auto* b = Make<TVorsaButton>(this, parent, name, left, top, width, height);
+        auto* b = MakeControl<TVorsaButton>(this, parent, name, left, top, width, height);
         b->SetCaption(caption);
         b->SetColor(kPushButtonColor);
         b->OnClick = std::move(click);
@@ -120,13 +103,13 @@ void TFmMP3_CD::CreateControls() {
         return b;
     };
 
-    GroupBox1 = Make<TGroupBox>(this, this, "GroupBox1", 8, 32, 388, 338);
+    GroupBox1 = MakeControl<TGroupBox>(this, this, "GroupBox1", 8, 32, 388, 338);
     GroupBox1->SetCaption("書込みデータ");
     lstr2 = MakeLabel(this, GroupBox1, "lstr2", "", 12, 18);
     auto move = [this](TObject* sender) { btn_updownClick(sender); };
     btn_ue = button(GroupBox1, "btn_ue", "▲", 6, 36, 18, 124, move);
     btn_sita = button(GroupBox1, "btn_sita", "▼", 6, 164, 18, 124, move);
-    lst_mp3 = Make<TListBox>(this, GroupBox1, "lst_mp3", 26, 36, 270, 252);
+    lst_mp3 = MakeControl<TListBox>(this, GroupBox1, "lst_mp3", 26, 36, 270, 252);
     lst_mp3->SetStyle(lbOwnerDrawFixed);
     lst_mp3->SetItemHeight(12);
     lst_mp3->SetMultiSelect(true);
@@ -147,7 +130,7 @@ void TFmMP3_CD::CreateControls() {
     btn_teisi->SetTag(2);
     btn_teisi->SetEnabled(false);
     Label3 = MakeLabel(this, GroupBox1, "Label3", "演奏時間", 304, 246);
-    pnl_size = Make<TPanel>(this, GroupBox1, "pnl_size", 304, 262, 76, 26);
+    pnl_size = MakeControl<TPanel>(this, GroupBox1, "pnl_size", 304, 262, 76, 26);
     pnl_size->SetColor(clWhite);
     pnl_size->Font()->SetStyle({fsBold});
     pnl_size->SetCaption("NN:NN");
@@ -155,10 +138,10 @@ void TFmMP3_CD::CreateControls() {
     Label4->Font()->SetColor(clRed);
 
     Label1 = MakeLabel(this, this, "Label1", "２．CD-Rドライブ", 404, 36);
-    cmb_drive = Make<TComboBox>(this, this, "cmb_drive", 404, 52, 320, 20);
+    cmb_drive = MakeControl<TComboBox>(this, this, "cmb_drive", 404, 52, 320, 20);
     cmb_drive->SetStyle(csDropDownList);
     Label6 = MakeLabel(this, this, "Label6", "３．書込み速度", 404, 84);
-    cmb_speed = Make<TComboBox>(this, this, "cmb_speed", 404, 100, 150, 20);
+    cmb_speed = MakeControl<TComboBox>(this, this, "cmb_speed", 404, 100, 150, 20);
     cmb_speed->SetStyle(csDropDownList);
     for (const WriterSpeedItem& speed : kWriterSpeeds)
         cmb_speed->Items()->Add(std::string(speed.text));
@@ -167,7 +150,7 @@ void TFmMP3_CD::CreateControls() {
     Label9->SetBounds(404, 132, 308, 52);
     Label9->SetWordWrap(true);
 
-    gstr2 = Make<TGroupBox>(this, this, "gstr2", 404, 192, 320, 178);
+    gstr2 = MakeControl<TGroupBox>(this, this, "gstr2", 404, 192, 320, 178);
     gstr2->SetCaption("４．書込み開始");
     btn_execute = button(gstr2, "btn_execute", "実　行", 100, 24, 120, 44,
                          [this](TObject* sender) { btn_executeClick(sender); });
@@ -176,7 +159,7 @@ void TFmMP3_CD::CreateControls() {
     lbl_msg->SetAutoSize(false);
     lbl_msg->SetWidth(296);
     lbl_msg->SetAlignment(taCenter);
-    prog_main = Make<TProgressBar>(this, gstr2, "prog_main", 12, 38, 296, 18);
+    prog_main = MakeControl<TProgressBar>(this, gstr2, "prog_main", 12, 38, 296, 18);
     prog_main->SetMin(0);
     prog_main->SetMax(100);
     prog_main->SetSmooth(true);

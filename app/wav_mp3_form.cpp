@@ -41,27 +41,10 @@ constexpr ModeTexts kMp3WavTexts{"MP3→WAV　　・・・MP3データをWAVに�
                                  "１．MP3データをエクスプローラからドラッグして下さい。",
                                  "４．デコード開始"};
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width,
-        int height) {
-    T* control = new T(owner);
-    control->SetName(name);
-    control->SetParent(parent);
-    control->SetBounds(left, top, width, height);
-    return control;
-}
-
-TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption,
-                  int left, int top) {
-    auto* label = Make<TLabel>(owner, parent, name, left, top, 60, 12);
-    label->SetCaption(caption);
-    return label;
-}
-
 } // namespace
 
 TFmWAV_MP3::TFmWAV_MP3(TComponent* owner)
-    : TModeForm(owner, kFmWAV_MP3), media_play(std::make_unique<TMediaPlayer>()) {
+    : TModeJobForm(owner, kFmWAV_MP3), media_play(std::make_unique<TMediaPlayer>()) {
     BeginLoading();
     OnShow = [this](TObject* sender) { FormShow(sender); };
     CreateControls();
@@ -73,24 +56,12 @@ TFmWAV_MP3::~TFmWAV_MP3() {
 }
 
 void TFmWAV_MP3::CreateControls() {
-    Panel1 = Make<TPanel>(this, this, "Panel1", 0, 0, 732, 25);
-    Panel1->SetAlign(alTop);
-    Panel1->SetCaption("");
-    GradBox1 = Make<TGradBox>(this, Panel1, "GradBox1", 0, 0, 732, 25);
-    GradBox1->SetAlign(alClient);
-    GradBox1->SetStartColor(clBlack);
-    GradBox1->SetEndColor(clWhite);
-    GradBox1->SetGradStep(128);
-    GradBox1->SetDirection(gdHorizontal);
-    lstr1 = MakeLabel(this, Panel1, "lstr1", "", 8, 6);
-    lstr1->Font()->SetColor(clAqua);
-    lstr1->Font()->SetHeight(-13);
-    lstr1->SetTransparent(true);
+    std::tie(Panel1, GradBox1, lstr1) = MakeModeTitle(this);
 
-    gstr1 = Make<TGroupBox>(this, this, "gstr1", 8, 32, 560, 250);
+    gstr1 = MakeControl<TGroupBox>(this, this, "gstr1", 8, 32, 560, 250);
     gstr1->SetCaption("変換データ");
     lstr2 = MakeLabel(this, gstr1, "lstr2", "", 12, 18);
-    lst_wav = Make<TListBox>(this, gstr1, "lst_wav", 12, 36, 448, 204);
+    lst_wav = MakeControl<TListBox>(this, gstr1, "lst_wav", 12, 36, 448, 204);
     lst_wav->SetStyle(lbOwnerDrawFixed);
     lst_wav->SetItemHeight(12);
     lst_wav->SetMultiSelect(true);
@@ -102,37 +73,27 @@ void TFmWAV_MP3::CreateControls() {
         lst_wavKeyDown(sender, key, shift);
     };
 
-    auto button = [this](TWinControl* parent, const char* name, const char* caption, int left,
-                         int top, int width, int height, TNotifyEvent click) {
-        auto* b = Make<TVorsaButton>(this, parent, name, left, top, width, height);
-        b->SetCaption(caption);
-        b->SetColor(kPushButtonColor);
-        b->OnClick = std::move(click);
-        b->OnMouseEnter = [this](TObject* sender) { Btn_Ent(sender); };
-        b->OnMouseLeave = [this](TObject* sender) { Btn_Lve(sender); };
-        return b;
-    };
-    btn_add = button(gstr1, "btn_add", "追加", 472, 36, 76, 25,
-                     [this](TObject* sender) { btn_addClick(sender); });
-    btn_del = button(gstr1, "btn_del", "削除", 472, 66, 76, 25,
-                     [this](TObject* sender) { btn_delClick(sender); });
-    btn_saisei = button(gstr1, "btn_saisei", "再生", 472, 120, 76, 25,
-                        [this](TObject* sender) { btn_saiseiClick(sender); });
+    btn_add = MakePushButton(this, gstr1, "btn_add", "追加", 472, 36, 76, 25,
+                             [this](TObject* sender) { btn_addClick(sender); });
+    btn_del = MakePushButton(this, gstr1, "btn_del", "削除", 472, 66, 76, 25,
+                             [this](TObject* sender) { btn_delClick(sender); });
+    btn_saisei = MakePushButton(this, gstr1, "btn_saisei", "再生", 472, 120, 76, 25,
+                                [this](TObject* sender) { btn_saiseiClick(sender); });
     btn_saisei->SetTag(1);
-    btn_teisi = button(gstr1, "btn_teisi", "停止", 472, 150, 76, 25,
-                       [this](TObject* sender) { btn_saiseiClick(sender); });
+    btn_teisi = MakePushButton(this, gstr1, "btn_teisi", "停止", 472, 150, 76, 25,
+                               [this](TObject* sender) { btn_saiseiClick(sender); });
     btn_teisi->SetTag(2);
     btn_teisi->SetEnabled(false);
 
     lstr3 = MakeLabel(this, this, "lstr3", "２．保存先", 576, 36);
-    edt_save = Make<TFlatReferEdit>(this, this, "edt_save", 576, 54, 148, 21);
+    edt_save = MakeControl<TFlatReferEdit>(this, this, "edt_save", 576, 54, 148, 21);
     edt_save->SetReadonly(true);
     edt_save->SetBorderColor(clSilver);
     edt_save->SetLostFocusAtCancel(false);
     edt_save->OnClick = [this](TObject* sender) { edt_saveClick(sender); };
 
     auto option = [this](const char* name, const char* caption, int top, int group) {
-        auto* b = Make<TShineSpeedButton>(this, this, name, 576, top, 148, 25);
+        auto* b = MakeControl<TShineSpeedButton>(this, this, name, 576, top, 148, 25);
         b->SetCaption(caption);
         b->SetGroupIndex(group);
         b->SetAllowAllUp(true);
@@ -148,19 +109,16 @@ void TFmWAV_MP3::CreateControls() {
     lstr4 = MakeLabel(this, this, "lstr4", "３．変換後処理", 576, 120);
     btn_moto_del = option("btn_moto_del", "元のファイルは削除する", 138, 2);
 
-    gstr2 = Make<TGroupBox>(this, this, "gstr2", 8, 288, 716, 82);
-    btn_execute = button(gstr2, "btn_execute", "実　行", 16, 22, 120, 44,
-                         [this](TObject* sender) { btn_executeClick(sender); });
+    gstr2 = MakeControl<TGroupBox>(this, this, "gstr2", 8, 288, 716, 82);
+    btn_execute = MakePushButton(this, gstr2, "btn_execute", "実　行", 16, 22, 120, 44,
+                                 [this](TObject* sender) { btn_executeClick(sender); });
     SetDesignFont(btn_execute->Font(), -15);
     lbl_msg = MakeLabel(this, gstr2, "lbl_msg", "xxx", 150, 18);
     lbl_msg->SetAutoSize(false);
     lbl_msg->SetWidth(300);
     lbl_msg->SetAlignment(taCenter);
     lbl_track = MakeLabel(this, gstr2, "lbl_track", "XX / XX", 150, 60);
-    prog_main = Make<TProgressBar>(this, gstr2, "prog_main", 150, 36, 300, 18);
-    prog_main->SetMin(0);
-    prog_main->SetMax(100);
-    prog_main->SetSmooth(true);
+    prog_main = MakeProgressBar(this, gstr2, 150, 36, 300);
     lbl_filename1 = MakeLabel(this, gstr2, "lbl_filename1", "FileName:", 470, 18);
     lbl_filename2 = MakeLabel(this, gstr2, "lbl_filename2", "aFileName", 550, 18);
     lbl_bitrate1 = MakeLabel(this, gstr2, "lbl_bitrate1", "BitRate:", 470, 36);
@@ -172,23 +130,8 @@ void TFmWAV_MP3::CreateControls() {
         c->SetVisible(false);
     SetInfoVisible(false);
 
-    Pop = new TPopupMenu(this);
-    Pop->SetName("Pop");
-    auto item = [this](const char* name, const char* caption, int tag, bool enabled) {
-        auto* i = new TMenuItem(this);
-        i->SetName(name);
-        i->SetCaption(caption);
-        i->SetTag(tag);
-        i->SetEnabled(enabled);
-        i->OnClick = [this](TObject* sender) { migiClick(sender); };
-        Pop->Items()->Add(i);
-        return i;
-    };
-    pop_saisei = item("pop_saisei", kPlayCaption, 1, true);
-    pop_ichiji = item("pop_ichiji", "一時停止(&R)", 2, false);
-    pop_teisi = item("pop_teisi", "停止(&C)", 3, false);
-    pop_del = item("pop_del", "削除(&D)", 4, true);
-    lst_wav->SetPopupMenu(Pop);
+    std::tie(Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del) =
+        MakePreviewMenu(this, lst_wav, [this](TObject* sender) { migiClick(sender); });
 
     drop = new TDropDst(this);
     drop->SetName("drop");
@@ -322,8 +265,7 @@ void TFmWAV_MP3::btn_executeClick(TObject* /*sender*/) {
 }
 
 void TFmWAV_MP3::GogoTeaProgress(TObject* /*sender*/, int nowFrames, int allFrames) {
-    if (allFrames > 0)
-        prog_main->SetPosition(static_cast<int>(int64_t{nowFrames} * 100 / allFrames));
+    ShowEncodeProgress(prog_main, nowFrames, allFrames);
 }
 
 void TFmWAV_MP3::lst_wavDrawItem(TWinControl* /*control*/, int index, TRect rect,
@@ -340,46 +282,12 @@ void TFmWAV_MP3::btn_delClick(TObject* /*sender*/) {
 }
 
 void TFmWAV_MP3::btn_saiseiClick(TObject* sender) {
-    auto* component = dynamic_cast<TComponent*>(sender);
-    const auto tag = component ? component->Tag() : 0;
-    if (tag == 1)
-        PreviewPlay(Frame());
-    else if (tag == 2)
-        PreviewStop(Frame());
-    else
-        media_play->Close();
+    PreviewButtonClick(Frame(), sender, [this] { PreviewPlay(Frame()); });
 }
 
 void TFmWAV_MP3::migiClick(TObject* sender) {
-    auto* item = dynamic_cast<TComponent*>(sender);
-    switch (item ? item->Tag() : 0) {
-    case 1:
-        PreviewPlayOrResume(Frame());
-        break;
-    case 2:
-        PreviewPause(Frame());
-        break;
-    case 3:
-        PreviewStop(Frame());
-        break;
-    case 4:
-        btn_delClick(lst_wav);
-        break;
-    default:
-        break;
-    }
-}
-
-void TFmWAV_MP3::WriteLog(const std::string& message) {
-    TModeForm::WriteLog(message);
-}
-
-void TFmWAV_MP3::WriteFailureLog(const std::string& message) {
-    WriteModeFailureLog(ModeTag, message);
-}
-
-void TFmWAV_MP3::PumpMessages() {
-    Application->ProcessMessages();
+    PreviewMenuClick(
+        Frame(), sender, [this] { PreviewPlay(Frame()); }, [this] { btn_delClick(lst_wav); });
 }
 
 void TFmWAV_MP3::Pause(int milliseconds) {

@@ -28,7 +28,7 @@ class TVorsaButton;
 
 namespace sv::app {
 
-class TFmWAV_MP3 : public TModeForm, public JobView {
+class TFmWAV_MP3 : public TModeJobForm<JobView> {
 public:
     explicit TFmWAV_MP3(TComponent* owner);
     ~TFmWAV_MP3() override;
@@ -92,9 +92,6 @@ public:
     void migiClick(TObject* sender);
 
     // What the job loops ask of the form.
-    void WriteLog(const std::string& message) override;
-    void WriteFailureLog(const std::string& message) override;
-    void PumpMessages() override;
     void Pause(int milliseconds) override;
     bool DeleteSourceDown() const override;
     void SetProgress(int position) override;

@@ -5,12 +5,14 @@
 #include "app/program_paths.h"
 #include "tests/framework/test_helpers.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace sv::apptest {
 
@@ -21,6 +23,15 @@ inline std::string ReadFileText(const std::filesystem::path& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class SonvaleTest : public ::testing::Test {

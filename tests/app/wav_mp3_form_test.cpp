@@ -15,6 +15,8 @@
 #include "framework/comctrls.h"
 #include "framework/menus.h"
 #include "framework/strings.h"
+#include "tests/app/app_fixture.h"
+#include "tests/app/small_disk.h"
 #include "tests/framework/media_player_double.h"
 #include "tests/framework/test_helpers.h"
 #include "tests/outside/audio_files.h"
@@ -24,12 +26,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <sys/mount.h>
 
 namespace {
 
 using namespace sv;
 using namespace sv::app;
+using apptest::FilesIn;
+using apptest::SmallDisk;
 using sv::test::DialogCall;
 using svtest::ScratchDir;
 namespace fs = std::filesystem;
@@ -374,14 +377,6 @@ std::string Joined(const Strings& lines) {
     return text;
 }
 
-Strings FilesIn(const fs::path& folder) {
-    Strings names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Output settings the decoder refuses write nothing; the user hears of it before "Complete".
 TEST_F(WavMp3Form, RefusedDecodeSettingsAreToldBeforeComplete) {
     dir.MakeMp3("a.mp3", 44100, 2, 4410);
@@ -430,26 +425,6 @@ TEST_F(WavMp3Form, FailuresBeforeARefusedJobAreStillTold) {
     EXPECT_EQ(dialogs.Calls, boxes);
     EXPECT_EQ(FilesIn(dir.Path("")), (Strings{"a.mp3", "b.wav", "main.ini"}));
 }
-
-// A small file system of its own, as a full disk; skipped where mounting is not allowed.
-class SmallDisk {
-public:
-    explicit SmallDisk(const fs::path& at) : at_(at) {
-        fs::create_directories(at_);
-        mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=200k") == 0;
-        if (!mounted_) why_ = std::strerror(errno);
-    }
-    ~SmallDisk() {
-        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return mounted_; }
-    const std::string& Why() const { return why_; }
-
-private:
-    fs::path at_;
-    bool mounted_ = false;
-    std::string why_;
-};
 
 // A disk that fills up mid-job: the cut output goes, the source stays, the user is told before
 // "Complete", and the space is free again for the next item.

@@ -40,6 +40,16 @@ void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::
     display.Sync();
 }
 
+void StartRip(XDisplay& display, const std::string& base) {
+    ChooseMode(display, kCdWavModeX);
+    display.Click(718, 261); // ベース名
+    display.Sync();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(display.Type(base)) << "no keys for " << base;
+    display.Click(592, 444); // 実　行
+    display.Sync();
+}
+
 void WriteStereoWav(const std::filesystem::path& path, int samples) {
     std::ofstream out(path, std::ios::binary);
     auto put = [&out](uint32_t v, int bytes) {

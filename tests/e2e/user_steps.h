@@ -1,7 +1,8 @@
 #pragma once
-// What a user does in Sonvale's window on a private X display, for whole-program tests: starting a
-// conversion job through the mode button, the add dialog and the run button. The window is expected
-// at (100, 100) (main.ini LEFT and TOP; there is no window manager).
+// What a user does in Sonvale's window on a private X display, for whole-program tests:
+// starting a conversion job through the mode button, the add dialog and the run button,
+// and starting a rip. The window is expected at (100, 100) (main.ini LEFT and TOP; there is no
+// window manager).
 #include "tests/e2e/x_display.h"
 
 #include <filesystem>
@@ -12,6 +13,7 @@ namespace sv::e2e {
 // X of the mode buttons on the window's button row.
 inline constexpr int kWavMp3ModeX = 396;
 inline constexpr int kMp3WavModeX = 480;
+inline constexpr int kCdWavModeX = 563;
 
 // Moves to the mode button and clicks it.
 void ChooseMode(XDisplay& display, int modeButtonX);
@@ -20,6 +22,10 @@ void AddThroughDialog(XDisplay& display, int x, int y, const std::filesystem::pa
 
 // Chooses the mode, adds `source` through the add dialog and presses the run button.
 void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source);
+
+// Chooses "CD→WAV", types `base` as the base name and presses the run button; the tracks of
+// the first drive are ripped into the save folder of main.ini.
+void StartRip(XDisplay& display, const std::string& base);
 
 // A 16-bit stereo 44.1 kHz WAV of `samples` sample frames.
 void WriteStereoWav(const std::filesystem::path& path, int samples);
