@@ -405,21 +405,9 @@ void TFmCD_WAV::btn_delClick(TObject* /*sender*/) {
 }
 
 void TFmCD_WAV::btn_ueClick(TObject* sender) {
-    auto* control = dynamic_cast<TControl*>(sender);
-    if (!control) return;
-    const int count = lst_cd->Count();
-    if (control->Caption() == "▲") {
-        for (int i = 1; i < count; ++i) {
-            if (!lst_cd->Selected(i)) continue;
-            lst_cd->Items()->Exchange(i - 1, i);
-            lst_cd->SetSelected(i - 1, true);
-        }
-    } else if (control->Caption() == "▼") {
-        for (int i = count - 2; i >= 0; --i) {
-            if (!lst_cd->Selected(i)) continue;
-            lst_cd->Items()->Exchange(i, i + 1);
-            lst_cd->SetSelected(i + 1, true);
-        }
+    if (auto* control = dynamic_cast<TControl*>(sender)) {
+        if (control->Caption() == "▲") MoveSelectedItems(lst_cd, true);
+        if (control->Caption() == "▼") MoveSelectedItems(lst_cd, false);
     }
 }
 

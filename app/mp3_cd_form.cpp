@@ -66,7 +66,7 @@ std::optional<std::string> WavToMake(const std::string& item) {
 } // namespace
 
 TFmMP3_CD::TFmMP3_CD(TComponent* owner)
-    : TModeForm(owner, kFmMP3_CD), media_play(std::make_unique<TMediaPlayer>()) {
+    : TModeJobForm(owner, kFmMP3_CD), media_play(std::make_unique<TMediaPlayer>()) {
     BeginLoading();
     OnShow = [this](TObject* sender) { FormShow(sender); };
     CreateControls();
@@ -78,37 +78,14 @@ TFmMP3_CD::~TFmMP3_CD() {
 }
 
 void TFmMP3_CD::CreateControls() {
-    Panel1 = MakeControl<TPanel>(this, this, "Panel1", 0, 0, 732, 25);
-    Panel1->SetAlign(alTop);
-    Panel1->SetCaption("");
-    GradBox1 = MakeControl<TGradBox>(this, Panel1, "GradBox1", 0, 0, 732, 25);
-    GradBox1->SetAlign(alClient);
-    GradBox1->SetStartColor(clBlack);
-    GradBox1->SetEndColor(clWhite);
-    GradBox1->SetGradStep(128);
-    GradBox1->SetDirection(gdHorizontal);
-    lstr1 = MakeLabel(this, Panel1, "lstr1", "", 8, 6);
-    lstr1->Font()->SetColor(clAqua);
-    lstr1->Font()->SetHeight(-13);
-    lstr1->SetTransparent(true);
-
-    auto button = [this](TWinControl* parent, const char* name, const char* caption, int left,
-                         int top, int width, int height, TNotifyEvent click) {
-        auto* b = MakeControl<TVorsaButton>(this, parent, name, left, top, width, height);
-        b->SetCaption(caption);
-        b->SetColor(kPushButtonColor);
-        b->OnClick = std::move(click);
-        b->OnMouseEnter = [this](TObject* sender) { Btn_Ent(sender); };
-        b->OnMouseLeave = [this](TObject* sender) { Btn_Lve(sender); };
-        return b;
-    };
+    std::tie(Panel1, GradBox1, lstr1) = MakeModeTitle(this);
 
     GroupBox1 = MakeControl<TGroupBox>(this, this, "GroupBox1", 8, 32, 388, 338);
     GroupBox1->SetCaption("書込みデータ");
     lstr2 = MakeLabel(this, GroupBox1, "lstr2", "", 12, 18);
     auto move = [this](TObject* sender) { btn_updownClick(sender); };
-    btn_ue = button(GroupBox1, "btn_ue", "▲", 6, 36, 18, 124, move);
-    btn_sita = button(GroupBox1, "btn_sita", "▼", 6, 164, 18, 124, move);
+    btn_ue = MakePushButton(this, GroupBox1, "btn_ue", "▲", 6, 36, 18, 124, move);
+    btn_sita = MakePushButton(this, GroupBox1, "btn_sita", "▼", 6, 164, 18, 124, move);
     lst_mp3 = MakeControl<TListBox>(this, GroupBox1, "lst_mp3", 26, 36, 270, 252);
     lst_mp3->SetStyle(lbOwnerDrawFixed);
     lst_mp3->SetItemHeight(12);
@@ -119,14 +96,14 @@ void TFmMP3_CD::CreateControls() {
     lst_mp3->OnKeyDown = [this](TObject* sender, int& key, TShiftState shift) {
         lst_mp3KeyDown(sender, key, shift);
     };
-    btn_add = button(GroupBox1, "btn_add", "追加", 304, 36, 76, 25,
-                     [this](TObject* sender) { btn_addClick(sender); });
-    btn_del = button(GroupBox1, "btn_del", "削除", 304, 66, 76, 25,
-                     [this](TObject* sender) { btn_delClick(sender); });
+    btn_add = MakePushButton(this, GroupBox1, "btn_add", "追加", 304, 36, 76, 25,
+                             [this](TObject* sender) { btn_addClick(sender); });
+    btn_del = MakePushButton(this, GroupBox1, "btn_del", "削除", 304, 66, 76, 25,
+                             [this](TObject* sender) { btn_delClick(sender); });
     auto preview = [this](TObject* sender) { btn_saiseiClick(sender); };
-    btn_saisei = button(GroupBox1, "btn_saisei", "再生", 304, 120, 76, 25, preview);
+    btn_saisei = MakePushButton(this, GroupBox1, "btn_saisei", "再生", 304, 120, 76, 25, preview);
     btn_saisei->SetTag(1);
-    btn_teisi = button(GroupBox1, "btn_teisi", "停止", 304, 150, 76, 25, preview);
+    btn_teisi = MakePushButton(this, GroupBox1, "btn_teisi", "停止", 304, 150, 76, 25, preview);
     btn_teisi->SetTag(2);
     btn_teisi->SetEnabled(false);
     Label3 = MakeLabel(this, GroupBox1, "Label3", "演奏時間", 304, 246);
@@ -152,60 +129,30 @@ void TFmMP3_CD::CreateControls() {
 
     gstr2 = MakeControl<TGroupBox>(this, this, "gstr2", 404, 192, 320, 178);
     gstr2->SetCaption("４．書込み開始");
-    btn_execute = button(gstr2, "btn_execute", "実　行", 100, 24, 120, 44,
-                         [this](TObject* sender) { btn_executeClick(sender); });
+    btn_execute = MakePushButton(this, gstr2, "btn_execute", "実　行", 100, 24, 120, 44,
+                                 [this](TObject* sender) { btn_executeClick(sender); });
     SetDesignFont(btn_execute->Font(), -15);
     lbl_msg = MakeLabel(this, gstr2, "lbl_msg", "xxx", 12, 20);
     lbl_msg->SetAutoSize(false);
     lbl_msg->SetWidth(296);
     lbl_msg->SetAlignment(taCenter);
-    prog_main = MakeControl<TProgressBar>(this, gstr2, "prog_main", 12, 38, 296, 18);
-    prog_main->SetMin(0);
-    prog_main->SetMax(100);
-    prog_main->SetSmooth(true);
+    prog_main = MakeProgressBar(this, gstr2, 12, 38, 296);
     lbl_track = MakeLabel(this, gstr2, "lbl_track", "XX / XX", 12, 62);
-    lbl_filename1 = MakeLabel(this, gstr2, "lbl_filename1", "FileName:", 12, 90);
-    lbl_filename2 = MakeLabel(this, gstr2, "lbl_filename2", "aFileName", 100, 90);
-    lbl_bitrate1 = MakeLabel(this, gstr2, "lbl_bitrate1", "SamplingRate:", 12, 110);
-    lbl_bitrate2 = MakeLabel(this, gstr2, "lbl_bitrate2", "iBitRate", 100, 110);
-    lbl_enctype1 = MakeLabel(this, gstr2, "lbl_enctype1", "Convert:", 12, 130);
-    lbl_enctype2 = MakeLabel(this, gstr2, "lbl_enctype2", "iEncType", 100, 130);
+    std::tie(lbl_filename1, lbl_filename2, lbl_bitrate1, lbl_bitrate2, lbl_enctype1, lbl_enctype2) =
+        MakeInfoLabels(this, gstr2, "SamplingRate:", "Convert:", 12, 100, 90, 20);
     for (TControl* c : {static_cast<TControl*>(prog_main), static_cast<TControl*>(lbl_msg),
                         static_cast<TControl*>(lbl_track)})
         c->SetVisible(false);
     SetProgressControls({lbl_track, prog_main, lbl_filename1, lbl_filename2, lbl_bitrate1,
                          lbl_bitrate2, lbl_enctype1, lbl_enctype2});
-    SetInfoVisible(false);
 
-    Pop = new TPopupMenu(this);
-    Pop->SetName("Pop");
-    auto item = [this](const char* name, const char* caption, int tag, bool enabled) {
-        auto* i = new TMenuItem(this);
-        i->SetName(name);
-        i->SetCaption(caption);
-        i->SetTag(tag);
-        i->SetEnabled(enabled);
-        i->OnClick = [this](TObject* sender) { migiClick(sender); };
-        Pop->Items()->Add(i);
-        return i;
-    };
-    pop_saisei = item("pop_saisei", kPlayCaption, 1, true);
-    pop_ichiji = item("pop_ichiji", "一時停止(&R)", 2, false);
-    pop_teisi = item("pop_teisi", "停止(&C)", 3, false);
-    pop_del = item("pop_del", "削除(&D)", 4, true);
-    lst_mp3->SetPopupMenu(Pop);
+    std::tie(Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del) =
+        MakePreviewMenu(this, lst_mp3, [this](TObject* sender) { migiClick(sender); });
 
-    drop = new TDropDst(this);
-    drop->SetName("drop");
-    drop->SetControl(lst_mp3);
-    drop->SetTarget(htControl);
-    drop->OnFileDrop = [this](TObject* sender, TStrings* files, int x, int y) {
-        dropFileDrop(sender, files, x, y);
-    };
-
-    open_dlg = new TOpenDialog(this);
-    open_dlg->SetName("open_dlg");
-    open_dlg->Options = {ofHideReadOnly, ofAllowMultiSelect};
+    std::tie(drop, open_dlg) =
+        MakeFileInputs(this, lst_mp3, [this](TObject* sender, TStrings* files, int x, int y) {
+            dropFileDrop(sender, files, x, y);
+        });
 }
 
 ModeFrameControls TFmMP3_CD::Frame() {
@@ -294,22 +241,9 @@ void TFmMP3_CD::UpdateListExtent() {
 }
 
 void TFmMP3_CD::btn_updownClick(TObject* sender) {
-    auto* control = dynamic_cast<TControl*>(sender);
-    if (!control) return;
-    // Each selected item trades places with its neighbour, selected or not.
-    const int count = lst_mp3->Count();
-    if (control->Caption() == "▲") {
-        for (int i = 1; i < count; ++i) {
-            if (!lst_mp3->Selected(i)) continue;
-            lst_mp3->Items()->Exchange(i - 1, i);
-            lst_mp3->SetSelected(i - 1, true);
-        }
-    } else if (control->Caption() == "▼") {
-        for (int i = count - 2; i >= 0; --i) {
-            if (!lst_mp3->Selected(i)) continue;
-            lst_mp3->Items()->Exchange(i, i + 1);
-            lst_mp3->SetSelected(i + 1, true);
-        }
+    if (auto* control = dynamic_cast<TControl*>(sender)) {
+        if (control->Caption() == "▲") MoveSelectedItems(lst_mp3, true);
+        if (control->Caption() == "▼") MoveSelectedItems(lst_mp3, false);
     }
 }
 
@@ -347,34 +281,12 @@ void TFmMP3_CD::btn_delClick(TObject* /*sender*/) {
 }
 
 void TFmMP3_CD::btn_saiseiClick(TObject* sender) {
-    auto* component = dynamic_cast<TComponent*>(sender);
-    const auto tag = component ? component->Tag() : 0;
-    if (tag == 1)
-        PreviewPlay(Frame());
-    else if (tag == 2)
-        PreviewStop(Frame());
-    else
-        media_play->Close();
+    PreviewButtonClick(Frame(), sender, [this] { PreviewPlay(Frame()); });
 }
 
 void TFmMP3_CD::migiClick(TObject* sender) {
-    auto* item = dynamic_cast<TComponent*>(sender);
-    switch (item ? item->Tag() : 0) {
-    case 1:
-        PreviewPlayOrResume(Frame());
-        break;
-    case 2:
-        PreviewPause(Frame());
-        break;
-    case 3:
-        PreviewStop(Frame());
-        break;
-    case 4:
-        btn_delClick(lst_mp3);
-        break;
-    default:
-        break;
-    }
+    PreviewMenuClick(
+        Frame(), sender, [this] { PreviewPlay(Frame()); }, [this] { btn_delClick(lst_mp3); });
 }
 
 ConvSettings TFmMP3_CD::Settings() const {
@@ -473,18 +385,6 @@ void TFmMP3_CD::StartWriter(const std::vector<std::string>& items,
         WriteHandOver(ini, handOver);
     }
     StartTrelvik(ProgramDir(), handOver, [this](const std::string& line) { WriteLog(line); });
-}
-
-void TFmMP3_CD::WriteLog(const std::string& message) {
-    TModeForm::WriteLog(message);
-}
-
-void TFmMP3_CD::WriteFailureLog(const std::string& message) {
-    WriteModeFailureLog(ModeTag, message);
-}
-
-void TFmMP3_CD::PumpMessages() {
-    Application->ProcessMessages();
 }
 
 } // namespace sv::app

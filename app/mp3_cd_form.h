@@ -30,7 +30,7 @@ class TVorsaButton;
 
 namespace sv::app {
 
-class TFmMP3_CD : public TModeForm, public ConvJobView {
+class TFmMP3_CD : public TModeJobForm<ConvJobView> {
 public:
     explicit TFmMP3_CD(TComponent* owner);
     ~TFmMP3_CD() override;
@@ -99,10 +99,7 @@ public:
     // The drives the CD form found, for the drive combo; the first is chosen.
     void SetDriveNames(const std::vector<std::string>& names);
 
-    // What the decode step asks of the form.
-    void WriteLog(const std::string& message) override;
-    void WriteFailureLog(const std::string& message) override;
-    void PumpMessages() override;
+    // The decode step never deletes a source.
     bool DeleteSourceDown() const override { return false; }
 
     ModeFrameControls Frame();
