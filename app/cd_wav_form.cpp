@@ -1,7 +1,9 @@
 #include "app/cd_wav_form.h"
 
 #include "app/form_style.h"
+#include "app/forms.h"
 #include "app/modes.h"
+#include "app/mp3_cd_form.h"
 #include "app/program_paths.h"
 #include "controls/flat_combo.h"
 #include "controls/grad_box.h"
@@ -298,6 +300,7 @@ void TFmCD_WAV::ScanDrives() {
         cmb_drive->Items()->Add(name);
     }
     cmb_drive->SetItemIndex(0);
+    if (FmMP3_CD) FmMP3_CD->SetDriveNames(DriveNames());
     ReadTrackList();
 }
 
@@ -402,21 +405,9 @@ void TFmCD_WAV::btn_delClick(TObject* /*sender*/) {
 }
 
 void TFmCD_WAV::btn_ueClick(TObject* sender) {
-    auto* control = dynamic_cast<TControl*>(sender);
-    if (!control) return;
-    const int count = lst_cd->Count();
-    if (control->Caption() == "▲") {
-        for (int i = 1; i < count; ++i) {
-            if (!lst_cd->Selected(i)) continue;
-            lst_cd->Items()->Exchange(i - 1, i);
-            lst_cd->SetSelected(i - 1, true);
-        }
-    } else if (control->Caption() == "▼") {
-        for (int i = count - 2; i >= 0; --i) {
-            if (!lst_cd->Selected(i)) continue;
-            lst_cd->Items()->Exchange(i, i + 1);
-            lst_cd->SetSelected(i + 1, true);
-        }
+    if (auto* control = dynamic_cast<TControl*>(sender)) {
+        if (control->Caption() == "▲") MoveSelectedItems(lst_cd, true);
+        if (control->Caption() == "▼") MoveSelectedItems(lst_cd, false);
     }
 }
 

@@ -3,6 +3,7 @@
 // colours, the preview player with its pop-up menu, the total time, deleting items, and the
 // frame around a job.
 #include "app/mode_forms.h"
+#include "controls/control_hook.h"
 #include "framework/control.h"
 #include "framework/forms.h"
 #include "framework/stdctrls.h"
@@ -13,7 +14,9 @@
 #include <tuple>
 
 namespace sv {
+class TDropDst;
 class TGradBox;
+class TOpenDialog;
 class TMediaPlayer;
 class TMenuItem;
 class TPanel;
@@ -86,6 +89,16 @@ std::tuple<TPopupMenu*, TMenuItem*, TMenuItem*, TMenuItem*, TMenuItem*>
 MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click);
 // The job's progress bar, 0 to 100.
 TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, int top, int width);
+// Hidden until a job shows them, the label pairs of the file name and of two settings
+// (captions `setting1` and `setting2`), in rows `step` apart from `top`: lbl_filename1,
+// lbl_filename2, lbl_bitrate1, lbl_bitrate2, lbl_enctype1, lbl_enctype2.
+std::tuple<TLabel*, TLabel*, TLabel*, TLabel*, TLabel*, TLabel*>
+MakeInfoLabels(TModeForm* form, TWinControl* parent, const char* setting1, const char* setting2,
+               int left, int valueLeft, int top, int step);
+// What feeds a file list besides its add button: the drop target `drop` on the list and the
+// add dialog `open_dlg`, which takes several files.
+std::tuple<TDropDst*, TOpenDialog*> MakeFileInputs(TModeForm* form, TCustomListBox* list,
+                                                   TFileDropEvent onDrop);
 
 // Appends "mm/dd  hh:mm:ss  " + mode tag + " " + message to the log window's memo; returns
 // the line.
@@ -131,6 +144,9 @@ void PreviewMenuClick(const ModeFrameControls& c, TObject* sender,
 
 // Removes the selected items.
 void DeleteSelectedItems(TCustomListBox* list);
+// ▲ and ▼: each selected item trades places with its neighbour, selected or not, and stays
+// selected; the neighbour loses its selection.
+void MoveSelectedItems(TCustomListBox* list, bool up);
 
 // "mm:ss" of a total in seconds (minutes not limited to two digits); empty for an empty list.
 std::string TotalTimeCaption(unsigned seconds, int count);

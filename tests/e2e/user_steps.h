@@ -15,6 +15,11 @@ inline constexpr int kWavMp3ModeX = 396;
 inline constexpr int kMp3WavModeX = 480;
 inline constexpr int kCdWavModeX = 563;
 
+// Moves to the mode button and clicks it.
+void ChooseMode(XDisplay& display, int modeButtonX);
+// Clicks the add button at (x, y) and types `path` into the file dialog.
+void AddThroughDialog(XDisplay& display, int x, int y, const std::filesystem::path& path);
+
 // Chooses the mode, adds `source` through the add dialog and presses the run button.
 void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source);
 
