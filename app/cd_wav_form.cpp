@@ -1,7 +1,5 @@
 #include "app/cd_wav_form.h"
 
-#include "app/writer_command.h"
-
 #include "app/form_style.h"
 #include "app/forms.h"
 #include "app/modes.h"
