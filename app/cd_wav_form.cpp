@@ -2,8 +2,11 @@
 
 #include "app/conv_jobs.h"
 #include "app/form_style.h"
+#include "app/forms.h"
 #include "app/modes.h"
+#include "app/mp3_cd_form.h"
 #include "app/program_paths.h"
+#include "app/writer_command.h"
 #include "controls/flat_combo.h"
 #include "controls/grad_box.h"
 #include "controls/vorsa_button.h"
@@ -64,10 +67,6 @@ constexpr ModeTexts kCdCdTexts{
     "",
     "",
     "４．書込み開始"};
-
-constexpr const char* kSpeedItems[] = {"等倍速", "2倍速",  "4倍速",  "6倍速",  "8倍速",
-                                       "12倍速", "16倍速", "20倍速", "24倍速", "32倍速",
-                                       "40倍速", "48倍速", "52倍速", "最高速"};
 
 } // namespace
 
@@ -148,7 +147,8 @@ void TFmCD_WAV::CreateControls() {
     lbl_speed = MakeLabel(this, this, "lbl_speed", "３．書込み速度", 420, 36);
     cmb_speed = MakeControl<TComboBox>(this, this, "cmb_speed", 420, 52, 150, 20);
     cmb_speed->SetStyle(csDropDownList);
-    for (const char* item : kSpeedItems) cmb_speed->Items()->Add(item);
+    for (const WriterSpeedItem& speed : kWriterSpeeds)
+        cmb_speed->Items()->Add(std::string(speed.text));
 
     gstr2 = MakeControl<TGroupBox>(this, this, "gstr2", 420, 80, 304, 160);
     rdo_base = MakeControl<TRadioButton>(this, gstr2, "rdo_base", 12, 20, 90, 18);
@@ -300,6 +300,7 @@ void TFmCD_WAV::ScanDrives() {
         cmb_drive->Items()->Add(name);
     }
     cmb_drive->SetItemIndex(0);
+    if (FmMP3_CD) FmMP3_CD->SetDriveNames(DriveNames());
     ReadTrackList();
 }
 
@@ -404,21 +405,9 @@ void TFmCD_WAV::btn_delClick(TObject* /*sender*/) {
 }
 
 void TFmCD_WAV::btn_ueClick(TObject* sender) {
-    auto* control = dynamic_cast<TControl*>(sender);
-    if (!control) return;
-    const int count = lst_cd->Count();
-    if (control->Caption() == "▲") {
-        for (int i = 1; i < count; ++i) {
-            if (!lst_cd->Selected(i)) continue;
-            lst_cd->Items()->Exchange(i - 1, i);
-            lst_cd->SetSelected(i - 1, true);
-        }
-    } else if (control->Caption() == "▼") {
-        for (int i = count - 2; i >= 0; --i) {
-            if (!lst_cd->Selected(i)) continue;
-            lst_cd->Items()->Exchange(i, i + 1);
-            lst_cd->SetSelected(i + 1, true);
-        }
+    if (auto* control = dynamic_cast<TControl*>(sender)) {
+        if (control->Caption() == "▲") MoveSelectedItems(lst_cd, true);
+        if (control->Caption() == "▼") MoveSelectedItems(lst_cd, false);
     }
 }
 

@@ -3,8 +3,11 @@
 #include "app/conv_paths.h"
 #include "app/decoder.h"
 #include "encoder/gogo_tea.h"
+#include "framework/comctrls.h"
+#include "framework/extctrls.h"
 #include "framework/forms.h"
 #include "framework/messages.h"
+#include "framework/stdctrls.h"
 #include "outside/include/gogo.h"
 #include "platform/file_ops.h"
 
@@ -46,6 +49,47 @@ EncodeOutcome TeaEncoder::WaitForFinish() {
     // IsEncoding turns false with an error already; the finish event comes after it.
     while (running_) Application->HandleMessage();
     return {!aborted_ && errorCode_ == 0, errorCode_};
+}
+
+void ConvJobView::Pause(int milliseconds) {
+    if (milliseconds <= 0) return;
+    bool elapsed = false;
+    TTimer timer(nullptr);
+    timer.SetInterval(milliseconds);
+    timer.OnTimer = [&elapsed](TObject*) { elapsed = true; };
+    timer.SetEnabled(true);
+    while (!elapsed) Application->HandleMessage();
+}
+
+void ConvJobView::SetProgress(int position) {
+    c_.prog_main->SetPosition(position);
+}
+
+void ConvJobView::ShowItem(int number, int count, const std::string& fileName) {
+    c_.lbl_track->SetCaption(std::to_string(number) + " / " + std::to_string(count));
+    c_.lbl_filename2->SetCaption(fileName);
+}
+
+void ConvJobView::SetInfoVisible(bool visible) {
+    for (TLabel* label : {c_.lbl_filename1, c_.lbl_bitrate1, c_.lbl_enctype1, c_.lbl_filename2,
+                          c_.lbl_bitrate2, c_.lbl_enctype2})
+        label->SetVisible(visible);
+}
+
+void ConvJobView::ShowInfo(const std::string& label1, const std::string& value1,
+                           const std::string& label2) {
+    SetInfoVisible(true);
+    c_.lbl_bitrate1->SetCaption(label1);
+    c_.lbl_enctype1->SetCaption(label2);
+    c_.lbl_bitrate2->SetCaption(value1);
+}
+
+void ConvJobView::SetInfoValue2(const std::string& value) {
+    c_.lbl_enctype2->SetCaption(value);
+}
+
+void ConvJobView::HideInfo() {
+    SetInfoVisible(false);
 }
 
 std::string EncodeTypeText(int encodeType) {
@@ -200,66 +244,86 @@ std::string ConvertText(int convert) {
     return "???";
 }
 
-bool OpenSource(DecoderLibrary& decoder, const std::string& source, DecoderFileInfo& info) {
+bool OpenSource(DecoderLibrary& decoder, const std::string& source, DecoderFileInfo& info,
+                JobView& view) {
     decoder.CloseFile();
     if (decoder.OpenFile(source, info)) return true;
+    LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(decoder.LastError()));
     Application->MessageBox(source + " File Open Error!!", "ErrorMessage", MB_ICONEXCLAMATION);
     return false;
 }
 
 } // namespace
 
+void ShowDecodeInfo(const ConvSettings& settings, JobView& view) {
+    view.ShowInfo("SamplingRate:", SamplingRateText(settings.freqLimit), "Convert:");
+    view.SetInfoValue2(ConvertText(settings.convert));
+}
+
+DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
+                         const std::string& destination, const ConvSettings& settings,
+                         JobView& view) {
+    DecoderFileInfo info{};
+    if (!OpenSource(decoder, source, info, view)) return DecodeOutcome::Stop;
+    if (!decoder.SetOutput({0, settings.convert, settings.freqLimit})) {
+        // The decoder would go on with its earlier output settings: a WAV other than the
+        // one asked for, and no reason to let the source go.
+        const int error = decoder.LastError();
+        decoder.CloseFile();
+        LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(error));
+        return DecodeOutcome::Failed;
+    }
+    // Opened again: the output settings apply to files opened after them.
+    if (!OpenSource(decoder, source, info, view)) return DecodeOutcome::Stop;
+    view.WriteLog(source + "デコード開始");
+    view.PumpMessages();
+    JobOutput output(destination);
+    const bool created = output.Create();
+    if (!created || !decoder.BeginWave(output.Path())) {
+        LogItemFailure(view, source, kDecodeFailed,
+                       created ? DecoderErrorText(decoder.LastError())
+                               : DecoderErrorText(DECODER_ERROR_CREATE_WAVE));
+        Application->MessageBox(source + " Decode Error!!", "ErrorMessage", MB_ICONEXCLAMATION);
+        return DecodeOutcome::Stop;
+    }
+    bool more = true;
+    while (more) {
+        int32_t position = 0;
+        more = decoder.Step(position);
+        if (info.totalFrames > 0)
+            view.SetProgress(static_cast<int>(int64_t{position} * 100 / info.totalFrames));
+        view.PumpMessages();
+    }
+    const int result = decoder.LastError();
+    view.PumpMessages();
+    view.Pause(std::clamp(settings.decWait, 0, kMaxDecodeWait));
+    if (result != DECODER_OK) {
+        // A short WAV is no replacement for its source.
+        decoder.CloseFile();
+        LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(result));
+        return DecodeOutcome::Failed;
+    }
+    switch (CommitJobOutput(output, source, kDecodeFailed, "WAV", view)) {
+    case CommitOutcome::Done:
+        return DecodeOutcome::Done;
+    case CommitOutcome::Failed:
+        return DecodeOutcome::Failed;
+    case CommitOutcome::Stop:
+        break;
+    }
+    return DecodeOutcome::Stop;
+}
+
 void DecodeList(const std::vector<std::string>& items, const ConvSettings& settings,
                 JobView& view) {
     DecoderLibrary& decoder = Decoder();
     decoder.StartUp();
-    view.ShowInfo("SamplingRate:", SamplingRateText(settings.freqLimit), "Convert:");
-    view.SetInfoValue2(ConvertText(settings.convert));
+    ShowDecodeInfo(settings, view);
     view.SetProgress(0);
 
     auto decodeOne = [&](const std::string& source, const std::string& destination) {
-        DecoderFileInfo info{};
-        if (!OpenSource(decoder, source, info)) return false;
-        if (!decoder.SetOutput({0, settings.convert, settings.freqLimit})) {
-            // The decoder would go on with its earlier output settings: a WAV other than the
-            // one asked for, and no reason to let the source go.
-            const int error = decoder.LastError();
-            decoder.CloseFile();
-            LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(error));
-            return true;
-        }
-        // Opened again: the output settings apply to files opened after them.
-        if (!OpenSource(decoder, source, info)) return false;
-        view.WriteLog(source + "デコード開始");
-        view.PumpMessages();
-        JobOutput output(destination);
-        const bool created = output.Create();
-        if (!created || !decoder.BeginWave(output.Path())) {
-            LogItemFailure(view, source, kDecodeFailed,
-                           created ? DecoderErrorText(decoder.LastError())
-                                   : DecoderErrorText(DECODER_ERROR_CREATE_WAVE));
-            Application->MessageBox(source + " Decode Error!!", "ErrorMessage", MB_ICONEXCLAMATION);
-            return false;
-        }
-        bool more = true;
-        while (more) {
-            int32_t position = 0;
-            more = decoder.Step(position);
-            if (info.totalFrames > 0)
-                view.SetProgress(static_cast<int>(int64_t{position} * 100 / info.totalFrames));
-            view.PumpMessages();
-        }
-        const int result = decoder.LastError();
-        view.PumpMessages();
-        view.Pause(std::clamp(settings.decWait, 0, kMaxDecodeWait));
-        if (result != DECODER_OK) {
-            // A short WAV is no replacement for its source.
-            decoder.CloseFile();
-            LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(result));
-            return true;
-        }
-        const CommitOutcome placed = CommitJobOutput(output, source, kDecodeFailed, "WAV", view);
-        if (placed != CommitOutcome::Done) return placed == CommitOutcome::Failed;
+        const DecodeOutcome outcome = DecodeItem(decoder, source, destination, settings, view);
+        if (outcome != DecodeOutcome::Done) return outcome == DecodeOutcome::Failed;
         if (view.DeleteSourceDown()) {
             // The decoder lets go of the source before it is deleted.
             decoder.CloseFile();

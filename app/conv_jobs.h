@@ -1,7 +1,7 @@
 #pragma once
 // The two job loops of the WAV and MP3 conversion form: WAV files to MP3 through the encoder
-// component, MP3 files to WAV through the decoder library; and the CD form's encoding of the
-// tracks it ripped.
+// component, MP3 files to WAV through the decoder library; the step that decodes one MP3,
+// which the disc-writing form uses too; and the CD form's encoding of the tracks it ripped.
 #include "app/job_frame.h"
 #include "app/rip.h"
 
@@ -9,8 +9,11 @@
 #include <vector>
 
 namespace sv {
+class DecoderLibrary;
 class TGogoTea;
-}
+class TLabel;
+class TProgressBar;
+} // namespace sv
 
 namespace sv::app {
 
@@ -61,6 +64,41 @@ private:
     int errorCode_ = 0;
 };
 
+// The progress area of a form that runs conversion jobs: the item counter, the bar, and the
+// label pairs of the file name and of two settings.
+struct ConvProgressControls {
+    TLabel* lbl_track = nullptr;
+    TProgressBar* prog_main = nullptr;
+    TLabel* lbl_filename1 = nullptr;
+    TLabel* lbl_filename2 = nullptr;
+    TLabel* lbl_bitrate1 = nullptr;
+    TLabel* lbl_bitrate2 = nullptr;
+    TLabel* lbl_enctype1 = nullptr;
+    TLabel* lbl_enctype2 = nullptr;
+};
+
+// What a conversion job shows, on those controls, and its pause; the form adds the log, the
+// message pump and its buttons.
+class ConvJobView : public JobView {
+public:
+    void Pause(int milliseconds) override;
+    void SetProgress(int position) override;
+    void ShowItem(int number, int count, const std::string& fileName) override;
+    void ShowInfo(const std::string& label1, const std::string& value1,
+                  const std::string& label2) override;
+    void SetInfoValue2(const std::string& value) override;
+    void HideInfo() override;
+
+protected:
+    // The form's controls, once it has made them.
+    void SetProgressControls(const ConvProgressControls& controls) { c_ = controls; }
+    // The six labels of the file name and the settings.
+    void SetInfoVisible(bool visible);
+
+private:
+    ConvProgressControls c_;
+};
+
 // The texts of the encode types 0 to 4; empty for any other value.
 std::string EncodeTypeText(int encodeType);
 
@@ -76,6 +114,21 @@ CommitOutcome EncodeItem(ItemEncoder& encoder, const std::string& source,
 // component's exception goes on to the caller).
 void EncodeList(const std::vector<std::string>& items, const ConvSettings& settings,
                 ItemEncoder& encoder, JobView& view);
+
+// The decode job's info labels: the output rate and the channel conversion.
+void ShowDecodeInfo(const ConvSettings& settings, JobView& view);
+
+enum class DecodeOutcome {
+    Done,   // the WAV is complete under `destination`
+    Failed, // the item failed (logged); nothing new under `destination`
+    Stop    // the job ends here; the user was told
+};
+// Decodes `source` into `destination` with the output settings of `settings` through a
+// decoder that was started up: logs the start, moves the progress, waits DECWAIT, and places
+// the WAV under its final name only when complete. Every failure is logged as the item's.
+DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
+                         const std::string& destination, const ConvSettings& settings,
+                         JobView& view);
 
 // CD→MP3 after the rip: the WAV of each record in `ripped` (complete files of this job, in table
 // order) is encoded to its Mp3Path and deleted once the MP3 is complete; a track that fails

@@ -7,6 +7,7 @@
 #include "app/mode_forms.h"
 #include "app/modes.h"
 #include "app/program_paths.h"
+#include "controls/control_hook.h"
 #include "controls/grad_box.h"
 #include "controls/shine_button.h"
 #include "controls/vorsa_button.h"
@@ -117,6 +118,33 @@ TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, in
     bar->SetMax(100);
     bar->SetSmooth(true);
     return bar;
+}
+
+std::tuple<TLabel*, TLabel*, TLabel*, TLabel*, TLabel*, TLabel*>
+MakeInfoLabels(TModeForm* form, TWinControl* parent, const char* setting1, const char* setting2,
+               int left, int valueLeft, int top, int step) {
+    const std::tuple<TLabel*, TLabel*, TLabel*, TLabel*, TLabel*, TLabel*> labels{
+        MakeLabel(form, parent, "lbl_filename1", "FileName:", left, top),
+        MakeLabel(form, parent, "lbl_filename2", "aFileName", valueLeft, top),
+        MakeLabel(form, parent, "lbl_bitrate1", setting1, left, top + step),
+        MakeLabel(form, parent, "lbl_bitrate2", "iBitRate", valueLeft, top + step),
+        MakeLabel(form, parent, "lbl_enctype1", setting2, left, top + 2 * step),
+        MakeLabel(form, parent, "lbl_enctype2", "iEncType", valueLeft, top + 2 * step)};
+    std::apply([](auto*... label) { (label->SetVisible(false), ...); }, labels);
+    return labels;
+}
+
+std::tuple<TDropDst*, TOpenDialog*> MakeFileInputs(TModeForm* form, TCustomListBox* list,
+                                                   TFileDropEvent onDrop) {
+    auto* drop = new TDropDst(form);
+    drop->SetName("drop");
+    drop->SetControl(list);
+    drop->SetTarget(htControl);
+    drop->OnFileDrop = std::move(onDrop);
+    auto* dialog = new TOpenDialog(form);
+    dialog->SetName("open_dlg");
+    dialog->Options = {ofHideReadOnly, ofAllowMultiSelect};
+    return {drop, dialog};
 }
 
 void PushButtonEnter(TObject* sender) {
@@ -232,6 +260,23 @@ void DeleteSelectedItems(TCustomListBox* list) {
             list->Items()->Delete(i);
         else
             ++i;
+    }
+}
+
+void MoveSelectedItems(TCustomListBox* list, bool up) {
+    const int count = list->Count();
+    if (up) {
+        for (int i = 1; i < count; ++i) {
+            if (!list->Selected(i)) continue;
+            list->Items()->Exchange(i - 1, i);
+            list->SetSelected(i - 1, true);
+        }
+    } else {
+        for (int i = count - 2; i >= 0; --i) {
+            if (!list->Selected(i)) continue;
+            list->Items()->Exchange(i, i + 1);
+            list->SetSelected(i + 1, true);
+        }
     }
 }
 

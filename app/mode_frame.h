@@ -5,6 +5,7 @@
 #include "app/job_frame.h"
 #include "app/mode_forms.h"
 #include "app/writer_command.h"
+#include "controls/control_hook.h"
 #include "framework/control.h"
 #include "framework/forms.h"
 #include "framework/stdctrls.h"
@@ -18,7 +19,9 @@
 #include <vector>
 
 namespace sv {
+class TDropDst;
 class TGradBox;
+class TOpenDialog;
 class TMediaPlayer;
 class TMenuItem;
 class TPanel;
@@ -91,6 +94,16 @@ std::tuple<TPopupMenu*, TMenuItem*, TMenuItem*, TMenuItem*, TMenuItem*>
 MakePreviewMenu(TModeForm* form, TCustomListBox* list, const TNotifyEvent& click);
 // The job's progress bar, 0 to 100.
 TProgressBar* MakeProgressBar(TModeForm* form, TWinControl* parent, int left, int top, int width);
+// Hidden until a job shows them, the label pairs of the file name and of two settings
+// (captions `setting1` and `setting2`), in rows `step` apart from `top`: lbl_filename1,
+// lbl_filename2, lbl_bitrate1, lbl_bitrate2, lbl_enctype1, lbl_enctype2.
+std::tuple<TLabel*, TLabel*, TLabel*, TLabel*, TLabel*, TLabel*>
+MakeInfoLabels(TModeForm* form, TWinControl* parent, const char* setting1, const char* setting2,
+               int left, int valueLeft, int top, int step);
+// What feeds a file list besides its add button: the drop target `drop` on the list and the
+// add dialog `open_dlg`, which takes several files.
+std::tuple<TDropDst*, TOpenDialog*> MakeFileInputs(TModeForm* form, TCustomListBox* list,
+                                                   TFileDropEvent onDrop);
 
 // Appends "mm/dd  hh:mm:ss  " + mode tag + " " + message to the log window's memo; returns
 // the line.
@@ -136,6 +149,9 @@ void PreviewMenuClick(const ModeFrameControls& c, TObject* sender,
 
 // Removes the selected items.
 void DeleteSelectedItems(TCustomListBox* list);
+// ▲ and ▼: each selected item trades places with its neighbour, selected or not, and stays
+// selected; the neighbour loses its selection.
+void MoveSelectedItems(TCustomListBox* list, bool up);
 
 // "mm:ss" of a total in seconds (minutes not limited to two digits); empty for an empty list.
 std::string TotalTimeCaption(unsigned seconds, int count);
@@ -162,7 +178,8 @@ bool RefuseLongHandOver(const WriterChoice& choice, const std::vector<std::strin
 // The hand-over of a disc write, as every disc-writing page makes it: refused (and told) when a
 // WORK value would reach Trelvik cut or a WAV of `items` is not one the writer takes; otherwise
 // section WORK is armed with `created` as the files to delete after the write, and Trelvik is
-// started while the program is asked to end. False when refused.
+// started while the program is asked to end (a Trelvik that cannot be started is told and the
+// section disarmed again). False when refused: nothing was armed.
 bool HandOverWrite(const WriterChoice& choice, const std::vector<std::string>& items,
                    const std::vector<std::string>& created, std::string_view mode,
                    BasicJobView& view);

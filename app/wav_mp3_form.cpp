@@ -119,31 +119,21 @@ void TFmWAV_MP3::CreateControls() {
     lbl_msg->SetAlignment(taCenter);
     lbl_track = MakeLabel(this, gstr2, "lbl_track", "XX / XX", 150, 60);
     prog_main = MakeProgressBar(this, gstr2, 150, 36, 300);
-    lbl_filename1 = MakeLabel(this, gstr2, "lbl_filename1", "FileName:", 470, 18);
-    lbl_filename2 = MakeLabel(this, gstr2, "lbl_filename2", "aFileName", 550, 18);
-    lbl_bitrate1 = MakeLabel(this, gstr2, "lbl_bitrate1", "BitRate:", 470, 36);
-    lbl_bitrate2 = MakeLabel(this, gstr2, "lbl_bitrate2", "iBitRate", 550, 36);
-    lbl_enctype1 = MakeLabel(this, gstr2, "lbl_enctype1", "EncodeType:", 470, 54);
-    lbl_enctype2 = MakeLabel(this, gstr2, "lbl_enctype2", "iEncType", 550, 54);
+    std::tie(lbl_filename1, lbl_filename2, lbl_bitrate1, lbl_bitrate2, lbl_enctype1, lbl_enctype2) =
+        MakeInfoLabels(this, gstr2, "BitRate:", "EncodeType:", 470, 550, 18, 18);
     for (TControl* c : {static_cast<TControl*>(prog_main), static_cast<TControl*>(lbl_msg),
                         static_cast<TControl*>(lbl_track)})
         c->SetVisible(false);
-    SetInfoVisible(false);
+    SetProgressControls({lbl_track, prog_main, lbl_filename1, lbl_filename2, lbl_bitrate1,
+                         lbl_bitrate2, lbl_enctype1, lbl_enctype2});
 
     std::tie(Pop, pop_saisei, pop_ichiji, pop_teisi, pop_del) =
         MakePreviewMenu(this, lst_wav, [this](TObject* sender) { migiClick(sender); });
 
-    drop = new TDropDst(this);
-    drop->SetName("drop");
-    drop->SetControl(lst_wav);
-    drop->SetTarget(htControl);
-    drop->OnFileDrop = [this](TObject* sender, TStrings* files, int x, int y) {
-        dropFileDrop(sender, files, x, y);
-    };
-
-    open_dlg = new TOpenDialog(this);
-    open_dlg->SetName("open_dlg");
-    open_dlg->Options = {ofHideReadOnly, ofAllowMultiSelect};
+    std::tie(drop, open_dlg) =
+        MakeFileInputs(this, lst_wav, [this](TObject* sender, TStrings* files, int x, int y) {
+            dropFileDrop(sender, files, x, y);
+        });
 
     GogoTea = new TGogoTea(this);
     GogoTea->SetName("GogoTea");
@@ -290,49 +280,8 @@ void TFmWAV_MP3::migiClick(TObject* sender) {
         Frame(), sender, [this] { PreviewPlay(Frame()); }, [this] { btn_delClick(lst_wav); });
 }
 
-void TFmWAV_MP3::Pause(int milliseconds) {
-    if (milliseconds <= 0) return;
-    bool elapsed = false;
-    TTimer timer(nullptr);
-    timer.SetInterval(milliseconds);
-    timer.OnTimer = [&elapsed](TObject*) { elapsed = true; };
-    timer.SetEnabled(true);
-    while (!elapsed) Application->HandleMessage();
-}
-
 bool TFmWAV_MP3::DeleteSourceDown() const {
     return btn_moto_del->Down();
-}
-
-void TFmWAV_MP3::SetProgress(int position) {
-    prog_main->SetPosition(position);
-}
-
-void TFmWAV_MP3::ShowItem(int number, int count, const std::string& fileName) {
-    lbl_track->SetCaption(std::to_string(number) + " / " + std::to_string(count));
-    lbl_filename2->SetCaption(fileName);
-}
-
-void TFmWAV_MP3::SetInfoVisible(bool visible) {
-    for (TLabel* label :
-         {lbl_filename1, lbl_bitrate1, lbl_enctype1, lbl_filename2, lbl_bitrate2, lbl_enctype2})
-        label->SetVisible(visible);
-}
-
-void TFmWAV_MP3::ShowInfo(const std::string& label1, const std::string& value1,
-                          const std::string& label2) {
-    SetInfoVisible(true);
-    lbl_bitrate1->SetCaption(label1);
-    lbl_enctype1->SetCaption(label2);
-    lbl_bitrate2->SetCaption(value1);
-}
-
-void TFmWAV_MP3::SetInfoValue2(const std::string& value) {
-    lbl_enctype2->SetCaption(value);
-}
-
-void TFmWAV_MP3::HideInfo() {
-    SetInfoVisible(false);
 }
 
 } // namespace sv::app

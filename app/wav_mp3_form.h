@@ -28,7 +28,7 @@ class TVorsaButton;
 
 namespace sv::app {
 
-class TFmWAV_MP3 : public TModeJobForm<JobView> {
+class TFmWAV_MP3 : public TModeJobForm<ConvJobView> {
 public:
     explicit TFmWAV_MP3(TComponent* owner);
     ~TFmWAV_MP3() override;
@@ -91,22 +91,14 @@ public:
     void btn_saiseiClick(TObject* sender);
     void migiClick(TObject* sender);
 
-    // What the job loops ask of the form.
-    void Pause(int milliseconds) override;
+    // What the job loops ask of the form besides its progress area.
     bool DeleteSourceDown() const override;
-    void SetProgress(int position) override;
-    void ShowItem(int number, int count, const std::string& fileName) override;
-    void ShowInfo(const std::string& label1, const std::string& value1,
-                  const std::string& label2) override;
-    void SetInfoValue2(const std::string& value) override;
-    void HideInfo() override;
 
     ModeFrameControls Frame();
 
 private:
     void CreateControls();
     ConvSettings Settings() const;
-    void SetInfoVisible(bool visible);
     bool Listed(const std::string& path) const;
 };
 

@@ -181,14 +181,24 @@ void DisarmHandOver(TIniFile& ini) {
     ini.WriteString(settings::kWork, settings::kMode, "");
 }
 
-void StartTrelvik(std::string_view programDir, const HandOver& handOver,
+bool StartTrelvik(std::string_view programDir, const HandOver& handOver,
                   const std::function<void(const std::string&)>& writeLog) {
     writeLog("書込み実行");
     writeLog(std::string(AsRead(handOver.writeDir)));
     Application->ProcessMessages();
-    // A failed start leaves the section armed; showing a disc-writing page disarms it again.
-    platform::StartProgram(platform::JoinPath(programDir, kTrelvikProgram));
-    Application->Terminate();
+    const std::string trelvik = platform::JoinPath(programDir, kTrelvikProgram);
+    if (platform::StartProgram(trelvik)) {
+        Application->Terminate();
+        return true;
+    }
+    // Ending now would leave the user with nothing written and no word why; the armed section
+    // would only be run by a later start of Trelvik.
+    TIniFile ini(platform::JoinPath(programDir, "main.ini"));
+    DisarmHandOver(ini);
+    writeLog("■■■■■" + trelvik + "を起動できませんでした。");
+    Application->MessageBox(trelvik + "を起動できませんでした。", "Error Msg",
+                            MB_OK | MB_ICONERROR);
+    return false;
 }
 
 } // namespace sv::app

@@ -86,8 +86,9 @@ void WriteHandOver(TIniFile& ini, const HandOver& handOver);
 void DisarmHandOver(TIniFile& ini);
 
 // Logs "書込み実行" and the command line, lets pending messages run once, starts
-// <programDir>/Trelvik and asks the application to end.
-void StartTrelvik(std::string_view programDir, const HandOver& handOver,
+// <programDir>/Trelvik and asks the application to end. When Trelvik cannot be started the user is
+// told, the section is disarmed and Sonvale goes on: false.
+bool StartTrelvik(std::string_view programDir, const HandOver& handOver,
                   const std::function<void(const std::string&)>& writeLog);
 
 } // namespace sv::app

@@ -33,6 +33,9 @@ protected:
         // An application of its own: a disc copy's hand-over asks it to end.
         savedApp_ = Application;
         Application = &app_;
+        // A Trelvik that says it was started.
+        std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << Started().string() << "'\n";
+        std::filesystem::permissions(dir_ / "Trelvik", std::filesystem::perms::owner_all);
         if (const char* old = std::getenv("CDDA_EX_IMAGES")) savedImages_ = old;
         tracks_ = {svtest::DataTrack(300), svtest::AudioTrack(225, svtest::Pcm::Noise, 1),
                    svtest::AudioTrack(160, svtest::Pcm::Quiet, 2),
@@ -53,6 +56,8 @@ protected:
         SonvaleTest::TearDown();
         Application = savedApp_;
     }
+
+    std::filesystem::path Started() const { return dir_ / "started"; }
 
     // Shows the form in a mode and reads the image (the machine's own drives come first).
     void Show(const std::string& formTag = "FmCD_WAV") {

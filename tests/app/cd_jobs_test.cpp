@@ -38,14 +38,10 @@ protected:
         CdForm::SetUp();
         out_ = dir_ / "out";
         fs::create_directories(out_);
-        // A Trelvik that says it was started.
-        std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << Started().string() << "'\n";
-        fs::permissions(dir_ / "Trelvik", fs::perms::owner_all);
     }
 
     std::string Out(const std::string& name) const { return (out_ / name).string(); }
     std::string Work(const std::string& name) const { return (dir_ / "tmp2" / name).string(); }
-    fs::path Started() const { return dir_ / "started"; }
     std::string WorkKey(std::string_view key) const {
         return TIniFile(IniFile().string()).ReadString(settings::kWork, key, "");
     }

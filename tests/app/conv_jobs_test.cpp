@@ -382,6 +382,9 @@ TEST_F(ConvJobs, UnreadableSourceEndsTheDecodeJob) {
     EXPECT_TRUE(fs::exists(dir.Path("a.wav")));
     EXPECT_FALSE(fs::exists(dir.Path("c.wav")));
     EXPECT_EQ(std::count(decoder.calls.begin(), decoder.calls.end(), "ShutDown"), 0);
+    // The user hears of it again with the job's other failures.
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_EQ(view.failures[0].rfind("■■■■■" + items[1] + "デコード失敗(", 0), 0u);
 }
 
 TEST_F(ConvJobs, ShortWavKeepsTheSource) {

@@ -7,6 +7,7 @@
 #include "framework/strings.h"
 #include "platform/process.h"
 #include "platform/settings_keys.h"
+#include "tests/framework/test_helpers.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -205,6 +206,29 @@ TEST_F(WriterCommand, StartingTrelvikLogsTheCommandStartsItAndEndsSonvale) {
     EXPECT_EQ(log, (Strings{"書込み実行", h.writeDir.substr(1, h.writeDir.size() - 2)}));
     for (int i = 0; i < 500 && !fs::exists(started); ++i) usleep(10000);
     EXPECT_TRUE(fs::exists(started));
+}
+
+TEST_F(WriterCommand, ATrelvikThatCannotStartIsToldAndSonvaleGoesOn) {
+    TApplication* saved = Application;
+    TApplication app(nullptr);
+    Application = &app;
+    test::ScriptedDialogs dialogs;
+    const HandOver h = BuildHandOver(dir_.string(), {}, {"/m/a.wav"}, {}, "MP3_CD");
+    {
+        TIniFile ini((dir_ / "main.ini").string());
+        WriteHandOver(ini, h);
+    }
+    Strings log;
+    EXPECT_FALSE(
+        StartTrelvik(dir_.string(), h, [&](const std::string& line) { log.push_back(line); }));
+    app.ProcessMessages();
+    EXPECT_FALSE(app.Terminated());
+    Application = saved;
+    const std::string why = (dir_ / "Trelvik").string() + "を起動できませんでした。";
+    EXPECT_EQ(dialogs.Calls, (std::vector<test::DialogCall>{
+                                 {"MessageBox", why, "Error Msg", MB_OK | MB_ICONERROR}}));
+    EXPECT_EQ(TIniFile((dir_ / "main.ini").string()).ReadString("WORK", "MODE", "?"), "");
+    EXPECT_EQ(log.back(), "■■■■■" + why);
 }
 
 namespace {

@@ -12,11 +12,9 @@ using namespace std::chrono_literals;
 
 namespace sv::e2e {
 
-namespace {
-
-// The menu bar takes 20 rows of the client area, the mode buttons the next 33. The pauses are
-// long enough for a sanitized build on a busy machine.
 void ChooseMode(XDisplay& display, int modeButtonX) {
+    // The menu bar takes 20 rows of the client area, the mode buttons the next 33. The pauses
+    // are long enough for a sanitized build on a busy machine.
     display.MovePointer(modeButtonX, 136);
     display.Sync();
     std::this_thread::sleep_for(500ms);
@@ -25,18 +23,20 @@ void ChooseMode(XDisplay& display, int modeButtonX) {
     std::this_thread::sleep_for(1s);
 }
 
-} // namespace
-
-void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source) {
-    ChooseMode(display, modeButtonX);
-    display.Click(619, 234); // 追加
+void AddThroughDialog(XDisplay& display, int x, int y, const std::filesystem::path& path) {
+    display.Click(x, y);
     display.Sync();
     std::this_thread::sleep_for(4s);
-    EXPECT_TRUE(display.Type(source.string())) << "no keys for " << source;
+    EXPECT_TRUE(display.Type(path.string())) << "no keys for " << path;
     display.Tap(XDisplay::kReturn);
     display.Sync();
     std::this_thread::sleep_for(1s);
-    display.Click(185, 485); // 実　行
+}
+
+void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source) {
+    ChooseMode(display, modeButtonX);
+    AddThroughDialog(display, 619, 234, source); // 追加
+    display.Click(185, 485);                     // 実　行
     display.Sync();
 }
 

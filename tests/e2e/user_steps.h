@@ -17,6 +17,11 @@ inline constexpr int kCdWavModeX = 563;
 inline constexpr int kCdMp3ModeX = 144;
 inline constexpr int kCdCdModeX = 647;
 
+// Moves to the mode button and clicks it.
+void ChooseMode(XDisplay& display, int modeButtonX);
+// Clicks the add button at (x, y) and types `path` into the file dialog.
+void AddThroughDialog(XDisplay& display, int x, int y, const std::filesystem::path& path);
+
 // Chooses the mode, adds `source` through the add dialog and presses the run button.
 void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::path& source);
 

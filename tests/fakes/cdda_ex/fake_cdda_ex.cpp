@@ -75,7 +75,9 @@ void ReadToc(CddaContext* c) {
     const auto count = static_cast<int32_t>(S().types.size());
     c->TrackCount = count;
     for (int32_t i = 0; i < count; ++i) c->TrackType[i] = S().types[i];
-    for (int32_t i = 0; i <= count; ++i) c->TrackStart[i] = S().starts[i];
+    // A disc without tracks has no lead-out either.
+    for (int32_t i = 0; i <= count && i < static_cast<int32_t>(S().starts.size()); ++i)
+        c->TrackStart[i] = S().starts[i];
     c->MultiSession = S().multiSession ? 1 : 0;
     c->Status = count ? 0 : CDDA_EX_ERR_NO_DISC;
 }

@@ -1,0 +1,125 @@
+// MP3→CD as a user does it on a private X display: two MP3s and a WAV through the real
+// Sonvale's disc-writing page, the hand-over to the real Trelvik, the writer command with a
+// recording program in wodim's place, and a recording Sonvale started again at the end.
+#include "tests/e2e/program_folder.h"
+#include "tests/e2e/user_steps.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The window's client area is at (100, 100) (main.ini); the MP3→CD button is the second one.
+constexpr int kMp3CdModeX = 228;
+constexpr int kAddX = 451, kAddY = 234;         // 追加
+constexpr int kExecuteX = 665, kExecuteY = 392; // 実　行
+// Over Trelvik's result box, which is centred on the 1024 x 768 screen.
+constexpr int kBoxX = 502, kBoxY = 344;
+
+void MakeScript(const fs::path& path, const std::string& body) {
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+void Shell(const std::string& command) {
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// Ends the Trelvik of this folder if a failing run left it behind.
+void EndTrelvikOf(const fs::path& folder) {
+    const fs::path program = folder / "Trelvik";
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path() / "exe", ec) != program || ec) continue;
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") == std::string::npos)
+            kill(static_cast<pid_t>(std::stol(name)), SIGKILL);
+    }
+}
+
+} // namespace
+
+TEST(DiscWrite, Mp3AndWavFilesReachTheWriterInListOrderAndSonvaleComesBack) {
+    sv::e2e::XDisplay display(1024, 768);
+    ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
+    sv::e2e::ProgramFolder folder("[MAIN]\nTITLE=Sonvale\nVERSION=1.00\nLEFT=100\nTOP=100\n"
+                                  "[MP3_CD]\nWAIT=0\nSPEED=4\nDECWAIT=0\n");
+    // The scripted reader lists one drive, "FAKE DRIVE (0:0:0)".
+    fs::copy_file(SV_BIN_DIR "/../tests/fakes/libcdda_ex_fake.so", folder.Dir() / "libcdda_ex.so",
+                  fs::copy_options::overwrite_existing);
+    const fs::path root = folder.Dir().parent_path();
+    const fs::path work = root / "music";
+    fs::create_directories(work);
+    // A 48 kHz mono MP3, a 44.1 kHz stereo one and a CD-ready WAV.
+    sv::e2e::WriteStereoWav(work / "two.wav", 44100);
+    Shell("sox -n -r 48000 -c 1 -b 16 " + (work / "one_48k.wav").string() + " synth 1 sine 660");
+    Shell("lame --quiet " + (work / "one_48k.wav").string() + " " + (work / "one.mp3").string());
+    sv::e2e::WriteStereoWav(work / "three_src.wav", 88200);
+    Shell("lame --quiet " + (work / "three_src.wav").string() + " " +
+          (work / "three.mp3").string());
+    fs::remove(work / "one_48k.wav");
+    fs::remove(work / "three_src.wav");
+
+    const fs::path args = root / "args", formats = root / "formats", restarted = root / "restarted";
+    const fs::path recorder = root / "recorder";
+    MakeScript(recorder, "printf '%s\\n' \"$@\" > '" + args.string() +
+                             "'\nfor a in \"$@\"; do case \"$a\" in *.wav) echo $(soxi -r \"$a\") "
+                             "$(soxi -c \"$a\") $(soxi -b \"$a\") >> '" +
+                             formats.string() + "';; esac; done\nexit 0");
+
+    const pid_t sonvale = folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"},
+                                                   {"DISPLAY", display.Name()},
+                                                   {"SV_WRITER_PROGRAM", recorder.string()}});
+    ASSERT_TRUE(sv::e2e::WaitUntil([&] { return folder.LockHeld(); }, 30s));
+    std::this_thread::sleep_for(4s); // the window comes up after the lock
+
+    sv::e2e::ChooseMode(display, kMp3CdModeX);
+    // The order of the disc: the WAV between the two MP3s.
+    for (const char* name : {"one.mp3", "two.wav", "three.mp3"})
+        sv::e2e::AddThroughDialog(display, kAddX, kAddY, work / name);
+    display.Click(kExecuteX, kExecuteY);
+    display.Sync();
+
+    // Sonvale ends once it has handed over; the one Trelvik starts again is a recording one.
+    const auto ended = sv::e2e::WaitExit(sonvale, 60s);
+    if (!ended) sv::e2e::KillAndReap(sonvale);
+    ASSERT_TRUE(ended) << "Sonvale did not hand over";
+    EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
+    fs::remove(folder.Dir() / "Sonvale");
+    MakeScript(folder.Dir() / "Sonvale", "touch '" + restarted.string() + "'");
+
+    // WAIT 0: the write starts on the first tick; the result box is answered with Return.
+    const bool written = sv::e2e::WaitUntil([&] { return fs::exists(args); }, 30s);
+    const bool back = sv::e2e::WaitUntil(
+        [&] {
+            display.MovePointer(kBoxX, kBoxY);
+            display.Tap(sv::e2e::XDisplay::kReturn);
+            display.Sync();
+            return sv::e2e::WaitUntil([&] { return fs::exists(restarted); }, 500ms);
+        },
+        30s);
+    EndTrelvikOf(folder.Dir());
+    ASSERT_TRUE(written) << "the writer never ran";
+    const std::string one = (work / "one.wav").string(), two = (work / "two.wav").string(),
+                      three = (work / "three.wav").string();
+    EXPECT_EQ(sv::e2e::ReadFile(args), "dev=/dev/sr0\nspeed=8\n-v\n-eject\n-audio\n-pad\n" + one +
+                                           "\n" + two + "\n" + three + "\n");
+    EXPECT_EQ(sv::e2e::ReadFile(formats), "44100 2 16\n44100 2 16\n44100 2 16\n");
+    EXPECT_TRUE(back) << "Sonvale was not started again";
+    // The decoded WAVs were work files; the user's own WAV and the MP3s stay.
+    EXPECT_FALSE(fs::exists(one));
+    EXPECT_FALSE(fs::exists(three));
+    EXPECT_TRUE(fs::exists(two));
+    EXPECT_TRUE(fs::exists(work / "one.mp3"));
+    const std::string ini = sv::e2e::ReadFile(folder.MainIni());
+    EXPECT_NE(ini.find("WRITEDIR=\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("MODE=\n"), std::string::npos) << ini;
+}
