@@ -33,6 +33,8 @@ protected:
         // An application of its own: a disc copy's hand-over asks it to end.
         savedApp_ = Application;
         Application = &app_;
+        out_ = dir_ / "out";
+        std::filesystem::create_directories(out_);
         // A Trelvik that says it was started.
         std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << Started().string() << "'\n";
         std::filesystem::permissions(dir_ / "Trelvik", std::filesystem::perms::owner_all);
@@ -58,6 +60,8 @@ protected:
     }
 
     std::filesystem::path Started() const { return dir_ / "started"; }
+    // A file in the save folder "out" of the jobs.
+    std::string Out(const std::string& name) const { return (out_ / name).string(); }
 
     // Shows the form in a mode and reads the image (the machine's own drives come first).
     void Show(const std::string& formTag = "FmCD_WAV") {
@@ -154,7 +158,7 @@ protected:
     TApplication* savedApp_ = nullptr;
     TFmCD_WAV* form_ = nullptr;
     std::vector<svtest::CdImageTrack> tracks_;
-    std::filesystem::path cue_;
+    std::filesystem::path cue_, out_;
     std::optional<std::string> savedImages_;
     void* fake_ = nullptr;
 };

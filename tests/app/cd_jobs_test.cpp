@@ -34,13 +34,6 @@ private:
 
 class CdJobs : public apptest::CdForm {
 protected:
-    void SetUp() override {
-        CdForm::SetUp();
-        out_ = dir_ / "out";
-        fs::create_directories(out_);
-    }
-
-    std::string Out(const std::string& name) const { return (out_ / name).string(); }
     std::string Work(const std::string& name) const { return (dir_ / "tmp2" / name).string(); }
     std::string WorkKey(std::string_view key) const {
         return TIniFile(IniFile().string()).ReadString(settings::kWork, key, "");
@@ -67,8 +60,6 @@ protected:
         EXPECT_FALSE(Application->Terminated());
         EXPECT_FALSE(fs::exists(Started()));
     }
-
-    fs::path out_;
 };
 
 TEST_F(CdJobs, CdToMp3LeavesOneMp3PerRippedTrackAndNoWav) {

@@ -55,17 +55,7 @@ Bytes ReadBytes(const fs::path& path) {
     return Bytes(text.begin(), text.end());
 }
 
-class Rip : public CdForm {
-protected:
-    void SetUp() override {
-        CdForm::SetUp();
-        out_ = dir_ / "out";
-        fs::create_directories(out_);
-    }
-    std::string Out(const std::string& name) const { return (out_ / name).string(); }
-
-    fs::path out_;
-};
+class Rip : public CdForm {};
 
 const std::string kBar = "■■■■■";
 

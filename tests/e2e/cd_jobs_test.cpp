@@ -27,22 +27,6 @@ std::optional<std::string> OpticalDrive() {
     return std::nullopt;
 }
 
-void MakeScript(const fs::path& path, const std::string& body) {
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    fs::permissions(path, fs::perms::owner_all);
-}
-
-// Ends the programs of this folder that a failing run left behind.
-void EndProgramsOf(const fs::path& folder) {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::error_code ec;
-        const fs::path exe = fs::read_symlink(entry.path() / "exe", ec);
-        if (!ec && exe.parent_path() == folder) kill(static_cast<pid_t>(std::stol(name)), SIGKILL);
-    }
-}
-
 class CdJobsProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,7 +40,7 @@ protected:
                    svtest::AudioTrack(100, svtest::Pcm::Quiet, 6)};
         cue_ = svtest::WriteCdImage(work_, "album", tracks_);
     }
-    void TearDown() override { EndProgramsOf(folder_.Dir()); }
+    void TearDown() override { sv::e2e::EndProgramsOf(folder_.Dir()); }
 
     void StartSonvale(const std::string& sections) {
         std::ofstream(folder_.MainIni(), std::ios::app) << sections;
@@ -65,6 +49,19 @@ protected:
                                              {"CDDA_EX_IMAGES", cue_.string()}});
         ASSERT_TRUE(sv::e2e::WaitUntil([&] { return folder_.LockHeld(); }, 30s));
         std::this_thread::sleep_for(4s); // the window comes up after the lock
+    }
+
+    // Chooses the mode, rips with the base name "album" into `folder` (the SAVEDIR of
+    // `section`), waits until `done`, then answers "Complete"; false when `done` never held.
+    template <class Done>
+    bool RipInto(int modeButtonX, const std::string& section, const fs::path& folder, Done done) {
+        StartSonvale("[" + section + "]\nSAVEDIR=" + folder.string() + "/\n");
+        sv::e2e::StartRip(display_, "album", modeButtonX);
+        const bool made = sv::e2e::WaitUntil(done, 60s);
+        std::this_thread::sleep_for(1s);
+        display_.Tap(sv::e2e::XDisplay::kReturn);
+        display_.Sync();
+        return made;
     }
 
     sv::e2e::XDisplay display_{1024, 768};
@@ -96,16 +93,10 @@ std::vector<std::string> NamesIn(const fs::path& folder) {
 }
 
 TEST_F(CdJobsProgram, ImageTracksRippedToWavThroughTheForm) {
-    const fs::path wav = work_ / "wav";
-    StartSonvale("[CD_WAV]\nSAVEDIR=" + wav.string() + "/\n");
-    sv::e2e::StartRip(display_, "album");
-    const fs::path last = wav / "album_04.wav";
-    const bool made =
-        sv::e2e::WaitUntil([&] { return fs::exists(last) && DataBytes(last) == 100u * 2352; }, 60s);
-    std::this_thread::sleep_for(1s);
-    display_.Tap(sv::e2e::XDisplay::kReturn); // "Complete"
-    display_.Sync();
-    ASSERT_TRUE(made) << "no complete album_04.wav";
+    const fs::path wav = work_ / "wav", last = wav / "album_04.wav";
+    ASSERT_TRUE(RipInto(sv::e2e::kCdWavModeX, "CD_WAV", wav, [&] {
+        return fs::exists(last) && DataBytes(last) == 100u * 2352;
+    })) << "no complete album_04.wav";
     EXPECT_EQ(NamesIn(wav),
               (std::vector<std::string>{"album_02.wav", "album_03.wav", "album_04.wav"}));
     for (int track : {2, 3, 4}) {
@@ -119,14 +110,9 @@ TEST_F(CdJobsProgram, ImageTracksRippedToWavThroughTheForm) {
 
 TEST_F(CdJobsProgram, ImageTracksBecomeMp3sThroughTheForm) {
     const fs::path mp3 = work_ / "mp3";
-    StartSonvale("[CD_MP3]\nSAVEDIR=" + mp3.string() + "/\n");
-    sv::e2e::StartRip(display_, "album", sv::e2e::kCdMp3ModeX);
-    const bool made = sv::e2e::WaitUntil(
-        [&] { return fs::exists(mp3 / "album_04.mp3") && !fs::exists(mp3 / "album_04.wav"); }, 60s);
-    std::this_thread::sleep_for(1s);
-    display_.Tap(sv::e2e::XDisplay::kReturn); // "Complete"
-    display_.Sync();
-    ASSERT_TRUE(made) << "no album_04.mp3";
+    ASSERT_TRUE(RipInto(sv::e2e::kCdMp3ModeX, "CD_MP3", mp3, [&] {
+        return fs::exists(mp3 / "album_04.mp3") && !fs::exists(mp3 / "album_04.wav");
+    })) << "no album_04.mp3";
     EXPECT_EQ(NamesIn(mp3),
               (std::vector<std::string>{"album_02.mp3", "album_03.mp3", "album_04.mp3"}));
     for (int track : {2, 3, 4}) {
@@ -143,41 +129,23 @@ TEST_F(CdJobsProgram, ADiscCopyReachesTheWriterInTheListsOrder) {
     const fs::path args = root / "args", formats = root / "formats", restarted = root / "restarted";
     // The writer command itself records what it is given: the image's pseudo-drive would make
     // the real one refuse.
-    MakeScript(folder_.Dir() / "cdrecord",
-               "printf '%s\\n' \"$@\" > '" + args.string() +
-                   "'\nfor a in \"$@\"; do case \"$a\" in *.wav) echo $(soxi -r \"$a\") "
-                   "$(soxi -c \"$a\") $(soxi -b \"$a\") $(soxi -s \"$a\") >> '" +
-                   formats.string() + "';; esac; done\nexit 0");
+    sv::e2e::MakeScript(folder_.Dir() / "cdrecord", sv::e2e::RecorderScript(args, formats));
     StartSonvale("[CD_CD]\nWAIT=0\nSPEED=13\n");
     sv::e2e::StartDiscCopy(display_, 2, 2); // tracks 4, 2, 3
 
     // Sonvale ends once it has handed over; the one Trelvik starts again is a recording one.
-    const auto ended = sv::e2e::WaitExit(sonvale_, 60s);
-    if (!ended) sv::e2e::KillAndReap(sonvale_);
-    ASSERT_TRUE(ended) << "Sonvale did not hand over";
-    EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
-    fs::remove(folder_.Dir() / "Sonvale");
-    MakeScript(folder_.Dir() / "Sonvale", "touch '" + restarted.string() + "'");
-
-    // WAIT 0: the write starts on the first tick; the result box is answered with Return.
-    const bool written = sv::e2e::WaitUntil([&] { return fs::exists(args); }, 30s);
-    const bool back = sv::e2e::WaitUntil(
-        [&] {
-            display_.MovePointer(502, 344);
-            display_.Tap(sv::e2e::XDisplay::kReturn);
-            display_.Sync();
-            return sv::e2e::WaitUntil([&] { return fs::exists(restarted); }, 500ms);
-        },
-        30s);
-    ASSERT_TRUE(written) << "the writer never ran";
+    const sv::e2e::HandOverRun run =
+        sv::e2e::FollowHandOver(display_, folder_, sonvale_, args, restarted);
+    ASSERT_TRUE(run.sonvaleStatus) << "Sonvale did not hand over";
+    EXPECT_TRUE(WIFEXITED(*run.sonvaleStatus) && WEXITSTATUS(*run.sonvaleStatus) == 0);
+    ASSERT_TRUE(run.written) << "the writer never ran";
     const fs::path tmp2 = folder_.Dir() / "tmp2";
     EXPECT_EQ(sv::e2e::ReadFile(args), "dev=I,0,0\nspeed=999\n-v\n-eject\n-audio\n-pad\n" +
                                            (tmp2 / "Audiotrack04.wav").string() + "\n" +
                                            (tmp2 / "Audiotrack02.wav").string() + "\n" +
                                            (tmp2 / "Audiotrack03.wav").string() + "\n");
-    EXPECT_EQ(sv::e2e::ReadFile(formats),
-              "44100 2 16 58800\n44100 2 16 176400\n44100 2 16 117600\n");
-    EXPECT_TRUE(back) << "Sonvale was not started again";
+    EXPECT_EQ(sv::e2e::ReadFile(formats), "44100 2 16\n44100 2 16\n44100 2 16\n");
+    EXPECT_TRUE(run.restarted) << "Sonvale was not started again";
     EXPECT_TRUE(fs::is_empty(tmp2));
     const std::string ini = sv::e2e::ReadFile(folder_.MainIni());
     EXPECT_NE(ini.find("WRITEDIR=\n"), std::string::npos) << ini;

@@ -64,6 +64,32 @@ void StartDiscCopy(XDisplay& display, int item, int up) {
     display.Sync();
 }
 
+HandOverRun FollowHandOver(XDisplay& display, ProgramFolder& folder, pid_t sonvale,
+                           const std::filesystem::path& args,
+                           const std::filesystem::path& restarted) {
+    HandOverRun run;
+    run.sonvaleStatus = WaitExit(sonvale, 60s);
+    if (!run.sonvaleStatus) {
+        KillAndReap(sonvale);
+        return run;
+    }
+    std::filesystem::remove(folder.Dir() / "Sonvale");
+    MakeScript(folder.Dir() / "Sonvale", "touch '" + restarted.string() + "'");
+    // WAIT 0: the write starts on the first tick. The result box is centred on the 1024 x 768
+    // screen.
+    run.written = WaitUntil([&] { return std::filesystem::exists(args); }, 30s);
+    run.restarted = WaitUntil(
+        [&] {
+            display.MovePointer(502, 344);
+            display.Tap(XDisplay::kReturn);
+            display.Sync();
+            return WaitUntil([&] { return std::filesystem::exists(restarted); }, 500ms);
+        },
+        30s);
+    EndProgramsOf(folder.Dir());
+    return run;
+}
+
 void WriteStereoWav(const std::filesystem::path& path, int samples) {
     std::ofstream out(path, std::ios::binary);
     auto put = [&out](uint32_t v, int bytes) {

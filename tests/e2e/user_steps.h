@@ -3,9 +3,11 @@
 // starting a conversion job through the mode button, the add dialog and the run button,
 // starting a rip, and starting a disc copy. The window is expected at (100, 100) (main.ini LEFT and
 // TOP; there is no window manager).
+#include "tests/e2e/program_folder.h"
 #include "tests/e2e/x_display.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace sv::e2e {
@@ -32,6 +34,19 @@ void StartRip(XDisplay& display, const std::string& base, int modeButtonX = kCdW
 // Chooses "CD→CD", moves list item `item` (from 0) up `up` times with ▲ and presses the run
 // button.
 void StartDiscCopy(XDisplay& display, int item, int up);
+
+// What came of a hand-over to Trelvik.
+struct HandOverRun {
+    std::optional<int> sonvaleStatus; // Sonvale's exit status, once it ended
+    bool written = false;             // the writer left its record
+    bool restarted = false;           // Trelvik started Sonvale again
+};
+// After the run button of a disc write, with WAIT 0: waits until Sonvale (`sonvale`) has handed
+// over and ended, puts a recording Sonvale that touches `restarted` in its place, waits until the
+// writer has written `args`, and answers Trelvik's result box until Sonvale is started again.
+HandOverRun FollowHandOver(XDisplay& display, ProgramFolder& folder, pid_t sonvale,
+                           const std::filesystem::path& args,
+                           const std::filesystem::path& restarted);
 
 // A 16-bit stereo 44.1 kHz WAV of `samples` sample frames.
 void WriteStereoWav(const std::filesystem::path& path, int samples);
