@@ -1,5 +1,6 @@
 #include "app/cd_wav_form.h"
 
+#include "app/conv_jobs.h"
 #include "app/form_style.h"
 #include "app/forms.h"
 #include "app/modes.h"
@@ -20,6 +21,7 @@
 #include "platform/file_ops.h"
 #include "platform/settings_keys.h"
 
+#include <algorithm>
 #include <map>
 
 namespace sv::app {
@@ -505,6 +507,10 @@ void TFmCD_WAV::btn_executeClick(TObject* /*sender*/) {
     if (!CheckJob()) return;
     AssignTrackNames();
     if (!CheckTrackNames()) return;
+    // A list too long for the hand-over is refused before a whole disc is read for nothing.
+    if (ModeTag == kCdCdTag &&
+        RefuseLongHandOver(Choice(), WorkFiles(), WorkFiles(), settings::kModeCdCd))
+        return;
     // A folder that cannot be made shows when the first file cannot be opened.
     if (ModeTag != kCdCdTag && !FolderExists(edt_save->Text()))
         platform::Files().CreateDirectory(edt_save->Text());
@@ -521,11 +527,40 @@ void TFmCD_WAV::btn_executeClick(TObject* /*sender*/) {
 
 void TFmCD_WAV::RunJob() {
     lbl_msg->SetCaption("Now Ripping...");
-    [[maybe_unused]] const RipResult ripped =
-        RipTracks(CddaCtx, TrackTable, ModeTag, edt_save->Text(), *this);
-    // Still to come here, working only on `ripped`: "[CD_MP3]" encodes the ripped tracks
-    // ("Now Encoding to MP3...", EncodeTracks) and "[CD_CD]" hands them to the disc writer
-    // (StartWriter). Until then those two modes end after ripping.
+    const RipResult ripped = RipTracks(CddaCtx, TrackTable, ModeTag, edt_save->Text(), *this);
+    if (ModeTag == kCdMp3Tag) {
+        lbl_msg->SetCaption("Now Encoding to MP3...");
+        EncodeTracks(ripped.ripped);
+    }
+    if (ModeTag == kCdCdTag) StartWriter(ripped);
+}
+
+void TFmCD_WAV::EncodeTracks(const std::vector<int>& ripped) {
+    TeaEncoder encoder(*GogoTea);
+    EncodeRippedTracks(TrackTable, ripped, CdMp3BitRate, CdMp3EncodeType, encoder, *this);
+}
+
+std::vector<std::string> TFmCD_WAV::WorkFiles() const {
+    // Every item begins with "Audio track" and its number: "Audiotrack" and the number is the
+    // name the track's work file gets.
+    std::vector<std::string> files;
+    for (int i = 0; i < lst_cd->Count(); ++i) {
+        const std::string item = lst_cd->Items()->Get(i);
+        files.push_back(WorkFilePath(item.substr(0, 5) +
+                                     item.substr(std::min<std::size_t>(6, item.size()), 7)));
+    }
+    return files;
+}
+
+WriterChoice TFmCD_WAV::Choice() const {
+    return {cmb_drive->Text(), cmb_speed->ItemIndex(), CdCdBurnProof};
+}
+
+void TFmCD_WAV::StartWriter(const RipResult& ripped) {
+    // A copy with a track missing or cut is no copy of the disc; the user was told what failed.
+    if (ripped.stopped) return;
+    const std::vector<std::string> files = WorkFiles();
+    HandOverWrite(Choice(), files, files, settings::kModeCdCd, *this);
 }
 
 void TFmCD_WAV::GogoTeaProgress(TObject* /*sender*/, int nowFrames, int allFrames) {

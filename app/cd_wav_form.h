@@ -105,15 +105,24 @@ public:
     void edt_saveClick(TObject* sender);
     void btn_saiseiClick(TObject* sender);
     void migiclick(TObject* sender);
-    // The job of the mode: its checks, the names, then ripping in the job frame; "Complete"
-    // (not for "[CD_CD]") and the disc's list read again.
+    // The job of the mode: its checks, the names, then in the job frame ripping and, by mode,
+    // encoding or the hand-over to the disc writer; "Complete" (not for "[CD_CD]") and the
+    // disc's list read again.
     void btn_executeClick(TObject* sender);
+    // "[CD_MP3]": the ripped tracks (records of the table) to MP3, their WAVs deleted.
+    void EncodeTracks(const std::vector<int>& ripped);
+    // "[CD_CD]": hands the work files, in the list's order, to Trelvik, which ends the program;
+    // never after a rip that did not complete.
+    void StartWriter(const RipResult& ripped);
     void GogoTeaProgress(TObject* sender, int nowFrames, int allFrames);
 
     // The names of the listed tracks for a job, by mode and naming choice.
     void AssignTrackNames();
     // False, after telling the user which, when two listed tracks would get one file name.
     bool CheckTrackNames();
+
+    // "[CD_CD]": the work file of each list item, in the list's order.
+    std::vector<std::string> WorkFiles() const;
 
     // The drives of the last scan, in the reader's order (also for the disc-writing form).
     std::vector<std::string> DriveNames() const;
@@ -137,6 +146,8 @@ private:
     bool CheckJob();
     // The job inside the frame.
     void RunJob();
+    // The drive, speed and burn-proof choice of "[CD_CD]".
+    WriterChoice Choice() const;
 };
 
 } // namespace sv::app

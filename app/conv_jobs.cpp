@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 
 namespace sv::app {
 
@@ -106,19 +107,21 @@ constexpr const char* kDecodeFailed = "デコード失敗";
 // A pause after each decoded file longer than this only keeps the window locked.
 constexpr int kMaxDecodeWait = 60000;
 
+// What went wrong, with the library's code where it gave one.
 std::string EncodeErrorText(int code) {
+    const std::string number = "エラーコード " + std::to_string(code);
     switch (code) {
     case 0:
         return "エンコードが中断されました";
     case MPGE_ERR_BAD_SOURCE:
     case MPGE_ERR_READ:
-        return "WAVファイルを読み込めません";
+        return "WAVファイルを読み込めません、" + number;
     case MPGE_ERR_BAD_DESTINATION:
-        return "MP3ファイルを作成できません";
+        return "MP3ファイルを作成できません、" + number;
     case MPGE_ERR_WRITE:
-        return "MP3ファイルに書き込めません";
+        return "MP3ファイルに書き込めません、" + number;
     default:
-        return "エラーコード " + std::to_string(code);
+        return number;
     }
 }
 
@@ -164,6 +167,24 @@ bool ForEachItem(const std::vector<std::string>& items, std::string_view extensi
 
 } // namespace
 
+CommitOutcome EncodeItem(ItemEncoder& encoder, const std::string& source,
+                         const std::string& destination, BasicJobView& view) {
+    JobOutput output(destination);
+    if (!output.Create()) {
+        LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(MPGE_ERR_BAD_DESTINATION));
+        return CommitOutcome::Failed;
+    }
+    encoder.Start(source, output.Path());
+    view.WriteLog(source + "エンコード開始");
+    const EncodeOutcome outcome = encoder.WaitForFinish();
+    // A failed item keeps its source: there is no MP3 to replace it.
+    if (!outcome.ok) {
+        LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(outcome.errorCode));
+        return CommitOutcome::Failed;
+    }
+    return CommitJobOutput(output, source, kEncodeFailed, "MP3", view);
+}
+
 void EncodeList(const std::vector<std::string>& items, const ConvSettings& settings,
                 ItemEncoder& encoder, JobView& view) {
     view.ShowInfo("BitRate:", std::to_string(settings.bitRate) + "Kbps", "EncodeType:");
@@ -176,20 +197,7 @@ void EncodeList(const std::vector<std::string>& items, const ConvSettings& setti
     encoder.Configure(settings.bitRate, settings.encodeType);
 
     auto encodeOne = [&](const std::string& source, const std::string& destination) {
-        JobOutput output(destination);
-        if (!output.Create()) {
-            LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(MPGE_ERR_BAD_DESTINATION));
-            return true;
-        }
-        encoder.Start(source, output.Path());
-        view.WriteLog(source + "エンコード開始");
-        const EncodeOutcome outcome = encoder.WaitForFinish();
-        // A failed item keeps its source: there is no MP3 to replace it.
-        if (!outcome.ok) {
-            LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(outcome.errorCode));
-            return true;
-        }
-        const CommitOutcome placed = CommitJobOutput(output, source, kEncodeFailed, "MP3", view);
+        const CommitOutcome placed = EncodeItem(encoder, source, destination, view);
         if (placed != CommitOutcome::Done) return placed == CommitOutcome::Failed;
         if (view.DeleteSourceDown() && !DeleteSourceStep(source, view)) return false;
         view.WriteLog(source + "エンコード成功");
@@ -197,6 +205,29 @@ void EncodeList(const std::vector<std::string>& items, const ConvSettings& setti
     };
     if (!ForEachItem(items, ".mp3", settings, view, encodeOne)) return;
     view.HideInfo();
+}
+
+void EncodeRippedTracks(TrackTableRef table, const std::vector<int>& ripped, int bitRate,
+                        int encodeType, ItemEncoder& encoder, RipView& view) {
+    encoder.Configure(bitRate, encodeType);
+    for (const int index : ripped) {
+        const TrackRecord& r = table[static_cast<std::size_t>(index)];
+        // The files as the rip made them (a save folder typed without its full path counts from
+        // the working folder): nothing but this job's own WAV is ever deleted.
+        std::error_code wavError, mp3Error;
+        const std::string wav = std::filesystem::absolute(r.FileName, wavError).string();
+        const std::string mp3 = std::filesystem::absolute(r.Mp3Path, mp3Error).string();
+        if (wavError || mp3Error) {
+            LogItemFailure(view, r.FileName, kEncodeFailed, "作業フォルダが見つかりません");
+            continue;
+        }
+        const CommitOutcome placed = EncodeItem(encoder, wav, mp3, view);
+        view.ShowTrack(r.TrackNo);
+        if (placed == CommitOutcome::Stop) return;
+        if (placed == CommitOutcome::Failed) continue;
+        if (!DeleteSourceStep(wav, view)) return;
+        view.WriteLog(wav + "エンコード成功");
+    }
 }
 
 namespace {

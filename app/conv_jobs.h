@@ -1,8 +1,9 @@
 #pragma once
 // The two job loops of the WAV and MP3 conversion form: WAV files to MP3 through the encoder
-// component, MP3 files to WAV through the decoder library; and the step that decodes one MP3,
-// which the disc-writing form uses too.
+// component, MP3 files to WAV through the decoder library; the step that decodes one MP3,
+// which the disc-writing form uses too; and the CD form's encoding of the tracks it ripped.
 #include "app/job_frame.h"
+#include "app/rip.h"
 
 #include <string>
 #include <vector>
@@ -101,6 +102,14 @@ private:
 // The texts of the encode types 0 to 4; empty for any other value.
 std::string EncodeTypeText(int encodeType);
 
+// Encodes `source` into `destination` through a configured encoder: logs the start, waits for
+// the finish and gives the MP3 its name only when it is complete. A failure is logged as the
+// item's, with the library's code, and the source stays; Stop: the user was told that an old
+// MP3 cannot be replaced, and the job ends. The component's exception for a job it refuses goes
+// on to the caller.
+CommitOutcome EncodeItem(ItemEncoder& encoder, const std::string& source,
+                         const std::string& destination, BasicJobView& view);
+
 // Encodes every item; stops early on Cancel, a failed deletion or a refused job (the
 // component's exception goes on to the caller).
 void EncodeList(const std::vector<std::string>& items, const ConvSettings& settings,
@@ -120,6 +129,14 @@ enum class DecodeOutcome {
 DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
                          const std::string& destination, const ConvSettings& settings,
                          JobView& view);
+
+// CD→MP3 after the rip: the WAV of each record in `ripped` (complete files of this job, in table
+// order) is encoded to its Mp3Path and deleted once the MP3 is complete; a track that fails
+// keeps its WAV and the next one follows. An existing MP3 is replaced without a question. Stops
+// early on a refused deletion the user does not go on from, or an old MP3 that cannot be
+// replaced.
+void EncodeRippedTracks(TrackTableRef table, const std::vector<int>& ripped, int bitRate,
+                        int encodeType, ItemEncoder& encoder, RipView& view);
 
 // Decodes every item through sv::Decoder(); stops early on Cancel, a failed deletion or a file
 // that the decoder cannot open or write.

@@ -6,6 +6,7 @@
 #include "app/main_form.h"
 #include "app/mode_forms.h"
 #include "app/modes.h"
+#include "app/program_paths.h"
 #include "controls/control_hook.h"
 #include "controls/grad_box.h"
 #include "controls/shine_button.h"
@@ -14,8 +15,10 @@
 #include "framework/comctrls.h"
 #include "framework/dialogs.h"
 #include "framework/extctrls.h"
+#include "framework/ini_file.h"
 #include "framework/media_player.h"
 #include "framework/menus.h"
+#include "framework/messages.h"
 
 #include <ctime>
 #include <exception>
@@ -350,6 +353,35 @@ void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job) {
     if (FmMain) FmMain->ApplyHeldDeviceChanges();
     ShowJobFailures(failures);
     if (raised) std::rethrow_exception(raised);
+}
+
+bool RefuseWrite(const std::optional<std::string>& why) {
+    if (!why) return false;
+    Application->MessageBox(*why, "error msg", MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+bool RefuseLongHandOver(const WriterChoice& choice, const std::vector<std::string>& items,
+                        const std::vector<std::string>& created, std::string_view mode) {
+    return RefuseWrite(CheckHandOver(ProgramDir(), DiscWavs(items),
+                                     BuildHandOver(ProgramDir(), choice, items, created, mode)));
+}
+
+bool HandOverWrite(const WriterChoice& choice, const std::vector<std::string>& items,
+                   const std::vector<std::string>& created, std::string_view mode,
+                   BasicJobView& view) {
+    // Known now, not after the countdown: Trelvik would run a cut command, and the writer would
+    // refuse the file only once the disc is in.
+    if (RefuseLongHandOver(choice, items, created, mode) ||
+        RefuseWrite(CheckDiscWavs(DiscWavs(items))))
+        return false;
+    const HandOver handOver = BuildHandOver(ProgramDir(), choice, items, created, mode);
+    {
+        TIniFile ini(IniPath());
+        WriteHandOver(ini, handOver);
+    }
+    StartTrelvik(ProgramDir(), handOver, [&view](const std::string& line) { view.WriteLog(line); });
+    return true;
 }
 
 } // namespace sv::app

@@ -2,7 +2,9 @@
 // What the three mode forms do alike, written once: the log line, the list rows, the hover
 // colours, the preview player with its pop-up menu, the total time, deleting items, and the
 // frame around a job.
+#include "app/job_frame.h"
 #include "app/mode_forms.h"
+#include "app/writer_command.h"
 #include "controls/control_hook.h"
 #include "framework/control.h"
 #include "framework/forms.h"
@@ -10,8 +12,11 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <vector>
 
 namespace sv {
 class TDropDst;
@@ -161,5 +166,22 @@ void ShowEncodeProgress(TProgressBar* bar, int nowFrames, int allFrames);
 // it returns (before the form's closing message) or before the exception goes on. While it
 // runs, JobRunning() is true.
 void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job);
+
+// Shows why a disc write is refused, in an "error msg" box; false when nothing refuses it.
+bool RefuseWrite(const std::optional<std::string>& why);
+
+// Refuses, and tells, a hand-over of `items` that would reach Trelvik cut (known before any WAV
+// is made); false when it fits.
+bool RefuseLongHandOver(const WriterChoice& choice, const std::vector<std::string>& items,
+                        const std::vector<std::string>& created, std::string_view mode);
+
+// The hand-over of a disc write, as every disc-writing page makes it: refused (and told) when a
+// WORK value would reach Trelvik cut or a WAV of `items` is not one the writer takes; otherwise
+// section WORK is armed with `created` as the files to delete after the write, and Trelvik is
+// started while the program is asked to end (a Trelvik that cannot be started is told and the
+// section disarmed again). False when refused: nothing was armed.
+bool HandOverWrite(const WriterChoice& choice, const std::vector<std::string>& items,
+                   const std::vector<std::string>& created, std::string_view mode,
+                   BasicJobView& view);
 
 } // namespace sv::app

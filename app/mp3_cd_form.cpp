@@ -301,12 +301,6 @@ WriterChoice TFmMP3_CD::Choice() const {
     return {cmb_drive->Text(), cmb_speed->ItemIndex(), BURNPROOF};
 }
 
-bool TFmMP3_CD::Refused(const std::optional<std::string>& message) {
-    if (!message) return false;
-    Application->MessageBox(*message, "error msg", MB_OK | MB_ICONEXCLAMATION);
-    return true;
-}
-
 bool TFmMP3_CD::CheckDiscJob(const std::vector<std::string>& items) {
     const std::vector<std::string> wavs = DiscWavs(items);
     // Files of other names are never written: a list of only those is an empty one.
@@ -321,10 +315,8 @@ bool TFmMP3_CD::CheckDiscJob(const std::vector<std::string>& items) {
         if (std::find(toMake.begin(), toMake.end(), wav) == toMake.end()) present.push_back(wav);
     // Known before anything is decoded: a list too long to hand over, or a WAV the writer
     // would refuse only after the countdown.
-    const HandOver handOver =
-        BuildHandOver(ProgramDir(), Choice(), items, toMake, settings::kModeMp3Cd);
-    return !Refused(CheckHandOver(ProgramDir(), wavs, handOver)) &&
-           !Refused(CheckDiscWavs(present));
+    return !RefuseLongHandOver(Choice(), items, toMake, settings::kModeMp3Cd) &&
+           !RefuseWrite(CheckDiscWavs(present));
 }
 
 void TFmMP3_CD::btn_executeClick(TObject* /*sender*/) {
@@ -374,17 +366,8 @@ bool TFmMP3_CD::DecodeToWav(const std::vector<std::string>& items, std::vector<s
 void TFmMP3_CD::StartWriter(const std::vector<std::string>& items,
                             const std::vector<std::string>& made) {
     // The output settings can make WAVs the writer refuses; they were made for this write only.
-    if (Refused(CheckDiscWavs(made))) {
+    if (!HandOverWrite(Choice(), items, made, settings::kModeMp3Cd, *this))
         for (const std::string& wav : made) platform::Files().DeleteFile(wav);
-        return;
-    }
-    const HandOver handOver =
-        BuildHandOver(ProgramDir(), Choice(), items, made, settings::kModeMp3Cd);
-    {
-        TIniFile ini(IniPath());
-        WriteHandOver(ini, handOver);
-    }
-    StartTrelvik(ProgramDir(), handOver, [this](const std::string& line) { WriteLog(line); });
 }
 
 } // namespace sv::app

@@ -117,8 +117,6 @@ private:
     // an item failed: the job ends there.
     bool DecodeToWav(const std::vector<std::string>& items, std::vector<std::string>& made);
     void StartWriter(const std::vector<std::string>& items, const std::vector<std::string>& made);
-    // Tells the user why the job cannot go on; false when there is nothing to tell.
-    bool Refused(const std::optional<std::string>& message);
 };
 
 } // namespace sv::app

@@ -79,12 +79,12 @@ bool SetTrackPaths(TrackRecord& r, const std::string& modeTag, const std::string
         r.Mp3Path = base + ".mp3";
         return true;
     }
-    const std::string folder = platform::JoinPath(ProgramDir(), "tmp2");
+    const std::string folder = WorkFolder();
     if (!FolderExists(folder) && !platform::Files().CreateDirectory(folder)) {
         ShowMessage(ProgramDir() + "/tmp2フォルダが作成できませんでした。");
         return false;
     }
-    r.FileName = folder + "/" + r.FileName + ".wav";
+    r.FileName = WorkFilePath(r.FileName);
     return true;
 }
 
@@ -208,6 +208,14 @@ bool WriteWavHeader(int fd, int32_t dataBytes) {
 
 bool FolderExists(const std::string& path) {
     return platform::Files().DirectoryExists(path);
+}
+
+std::string WorkFolder() {
+    return platform::JoinPath(ProgramDir(), "tmp2");
+}
+
+std::string WorkFilePath(const std::string& name) {
+    return WorkFolder() + "/" + name + ".wav";
 }
 
 RipResult RipTracks(CddaContext& context, TrackTableRef table, const std::string& modeTag,

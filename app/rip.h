@@ -37,6 +37,11 @@ bool WriteWavHeader(int fd, int32_t dataBytes);
 // True when `path` names an existing folder.
 bool FolderExists(const std::string& path);
 
+// "[CD_CD]": the work folder "tmp2" of the program folder, and the work file of a track named
+// `name` in it.
+std::string WorkFolder();
+std::string WorkFilePath(const std::string& name);
+
 // What ripping asks of the CD form besides the log and the progress bar.
 class RipView : public BasicJobView {
 public:

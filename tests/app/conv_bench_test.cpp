@@ -1,7 +1,8 @@
-// Speed of the conversion form and of a rip through the CD form against the reference tools;
-// benchmarks, not checks. Run with
+// Speed of the conversion form, and of a rip and a CD→MP3 job through the CD form, against the
+// reference tools; benchmarks, not checks. Run with
 //   build/tests/sv_app_tests --gtest_also_run_disabled_tests --gtest_filter='*ConvBench*'
 //   build/tests/sv_app_tests --gtest_also_run_disabled_tests --gtest_filter='*RipBench*'
+//   build/tests/sv_app_tests --gtest_also_run_disabled_tests --gtest_filter='*CdMp3Bench*'
 #include "app/cd_wav_form.h"
 #include "app/forms.h"
 #include "app/program_paths.h"
@@ -88,45 +89,85 @@ TEST(ConvBench, DISABLED_TenFilesOfThirtySeconds) {
     SetProgramDirForTests("");
 }
 
-// A rip of a 10-minute image against cd-paranoia reading it with the same checking.
 std::string Bytes(const fs::path& path, std::streamoff from) {
     std::ifstream in(path, std::ios::binary);
     in.seekg(from);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(RipBench, DISABLED_TenMinuteImage) {
-    svtest::ScratchDir dir;
-    sv::test::ScriptedDialogs dialogs;
+// The CD form in a mode on a generated 10-minute image, the save folder "out", base name "ten".
+void ShowTenMinuteImage(const svtest::ScratchDir& dir, const char* formTag, const char* section) {
     SetProgramDirForTests(dir.Path("").string());
     const fs::path cue = svtest::WriteCdImage(
         dir.Path(""), "ten", {svtest::AudioTrack(10 * 60 * 75, svtest::Pcm::Tone, 7)});
     setenv("CDDA_EX_IMAGES", cue.c_str(), 1);
     std::ofstream(dir.Path("main.ini"))
-        << "[CD_WAV]\nSAVEDIR=" << dir.Path("out").string() << "/\n";
+        << "[" << section << "]\nSAVEDIR=" << dir.Path("out").string() << "/\n";
     CreateSonvaleForms();
-    FmCD_WAV->SetCaption("FmCD_WAV");
+    FmCD_WAV->SetCaption(formTag);
     FmCD_WAV->FormShow(FmCD_WAV);
     FmCD_WAV->cmb_drive->SetItemIndex(FmCD_WAV->cmb_drive->Items()->IndexOf("ten.cue (I:0:0)"));
     FmCD_WAV->cmb_driveChange(FmCD_WAV->cmb_drive);
     FmCD_WAV->edt_base->SetText("ten");
+}
 
-    // The best of three runs each, so that other work on the machine counts less.
-    double form = 1e9, ref = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        auto start = Clock::now();
-        FmCD_WAV->btn_execute->Click();
-        form = std::min(form, Seconds(start));
-        start = Clock::now();
-        svtest::Shell("cd-paranoia -q -c -r -d " + dir.Quoted("ten.cue") + " 1 " +
-                      dir.Quoted("ref.raw"));
-        ref = std::min(ref, Seconds(start));
-    }
-    EXPECT_TRUE(Bytes(dir.Path("out/ten_01.wav"), 44) == Bytes(dir.Path("ref.raw"), 0));
-    std::printf("form %.2f s, cd-paranoia -c %.2f s, ratio %.2f\n", form, ref, form / ref);
+void CloseTenMinuteImage() {
     FreeSonvaleForms();
     SetProgramDirForTests("");
     unsetenv("CDDA_EX_IMAGES");
+}
+
+// The best of three runs of each, so that other work on the machine counts less.
+template <class Form, class Reference>
+std::pair<double, double> BestOfThree(Form form, Reference ref) {
+    double formTime = 1e9, refTime = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        auto start = Clock::now();
+        form();
+        formTime = std::min(formTime, Seconds(start));
+        start = Clock::now();
+        ref();
+        refTime = std::min(refTime, Seconds(start));
+    }
+    return {formTime, refTime};
+}
+
+// A rip of a 10-minute image against cd-paranoia reading it with the same checking.
+TEST(RipBench, DISABLED_TenMinuteImage) {
+    svtest::ScratchDir dir;
+    sv::test::ScriptedDialogs dialogs;
+    ShowTenMinuteImage(dir, "FmCD_WAV", "CD_WAV");
+    const auto [form, ref] =
+        BestOfThree([] { FmCD_WAV->btn_execute->Click(); },
+                    [&] {
+                        svtest::Shell("cd-paranoia -q -c -r -d " + dir.Quoted("ten.cue") + " 1 " +
+                                      dir.Quoted("ref.raw"));
+                    });
+    EXPECT_TRUE(Bytes(dir.Path("out/ten_01.wav"), 44) == Bytes(dir.Path("ref.raw"), 0));
+    std::printf("form %.2f s, cd-paranoia -c %.2f s, ratio %.2f\n", form, ref, form / ref);
+    CloseTenMinuteImage();
+}
+
+// CD→MP3 of a 10-minute image against cd-paranoia and then lame at the form's settings.
+TEST(CdMp3Bench, DISABLED_TenMinuteImage) {
+    svtest::ScratchDir dir;
+    sv::test::ScriptedDialogs dialogs;
+    ShowTenMinuteImage(dir, "FmCD_MP3", "CD_MP3");
+    const auto [form, ref] =
+        BestOfThree([] { FmCD_WAV->btn_execute->Click(); },
+                    [&] {
+                        svtest::Shell("cd-paranoia -q -c -d " + dir.Quoted("ten.cue") + " 1 " +
+                                      dir.Quoted("ref.wav"));
+                        svtest::Shell("lame --quiet --noreplaygain -q 5 -b 128 -m j " +
+                                      dir.Quoted("ref.wav") + " " + dir.Quoted("ref.mp3"));
+                        fs::remove(dir.Path("ref.wav"));
+                    });
+    EXPECT_FALSE(fs::exists(dir.Path("out/ten_01.wav")));
+    EXPECT_EQ(fs::file_size(dir.Path("out/ten_01.mp3")) / 1000,
+              fs::file_size(dir.Path("ref.mp3")) / 1000);
+    std::printf("form %.2f s, cd-paranoia -c then lame %.2f s, ratio %.2f\n", form, ref,
+                form / ref);
+    CloseTenMinuteImage();
 }
 
 } // namespace

@@ -55,53 +55,7 @@ Bytes ReadBytes(const fs::path& path) {
     return Bytes(text.begin(), text.end());
 }
 
-class Rip : public CdForm {
-protected:
-    void SetUp() override {
-        CdForm::SetUp();
-        out_ = dir_ / "out";
-        fs::create_directories(out_);
-    }
-
-    // The scripted reader with audio tracks starting at `starts` (the last is the lead-out).
-    void ShowFake(std::vector<int32_t> starts, int32_t chunkSectors = 10) {
-        UseFake();
-        FakeTracks(std::vector<int32_t>(starts.size() - 1, 1), starts);
-        Call<void (*)(int32_t)>("fakecdda_set_chunk_sectors")(chunkSectors);
-        form_->SetCaption("FmCD_WAV");
-        form_->FormShow(form_);
-        Call<void (*)()>("fakecdda_clear_log")();
-    }
-    // What the scripted reader delivers for `sectors` sectors of track `index`.
-    Bytes FakePcm(int32_t index, int sectors) {
-        auto byte = Call<uint8_t (*)(int32_t, int64_t)>("fakecdda_byte");
-        Bytes b(static_cast<size_t>(sectors) * svtest::kCdSectorBytes);
-        for (size_t k = 0; k < b.size(); ++k) b[k] = byte(index, static_cast<int64_t>(k));
-        return b;
-    }
-    std::string FakeCalls() {
-        std::string calls(4096, '\0');
-        calls.resize(Call<size_t (*)(char*, size_t)>("fakecdda_log")(calls.data(), calls.size()));
-        return calls;
-    }
-    void Run(const std::string& base, const std::string& folder) {
-        form_->edt_save->SetText(folder);
-        form_->rdo_base->SetChecked(true);
-        form_->edt_base->SetText(base);
-        form_->btn_execute->Click();
-    }
-    // The frame gave everything back.
-    void ExpectRestored() {
-        EXPECT_TRUE(form_->Enabled());
-        EXPECT_TRUE(form_->btn_execute->Visible());
-        EXPECT_FALSE(form_->prog_main->Visible());
-        EXPECT_TRUE(FmMain->ModeButton(1)->Enabled());
-        EXPECT_FALSE(JobRunning());
-    }
-    std::string Out(const std::string& name) const { return (out_ / name).string(); }
-
-    fs::path out_;
-};
+class Rip : public CdForm {};
 
 const std::string kBar = "■■■■■";
 
@@ -142,7 +96,7 @@ TEST_F(Rip, StandInRipsTheListedTracksBitExactAndReadsTheDiscAgain) {
 
 TEST_F(Rip, AReadErrorKeepsThePartReadBehindAnEmptyHeaderAndEndsTheRip) {
     ShowFake({0, 30, 60, 90});
-    Call<void (*)(int32_t, int32_t, int32_t)>("fakecdda_set_read_error")(1, 2, -180);
+    FakeReadError(1, 2);
     FmLogMsg->Log->Lines()->Clear();
     Run("t", out_.string() + "/");
 
@@ -174,9 +128,7 @@ TEST_F(Rip, AReadErrorKeepsThePartReadBehindAnEmptyHeaderAndEndsTheRip) {
 
 TEST_F(Rip, DiscCopyRipsIntoTheWorkFolderWithProgressEverySixteenthChunk) {
     // 10 000 sectors in chunks of 27: 371 chunks, a progress line after every sixteenth.
-    ShowFake({0, 10000, 10010}, 27);
-    form_->SetCaption("FmCD_CD");
-    form_->FormShow(form_);
+    ShowFake({0, 10000, 10010}, 27, "FmCD_CD");
     ASSERT_FALSE(fs::exists(dir_ / "tmp2"));
     FmLogMsg->Log->Lines()->Clear();
     form_->btn_execute->Click();
@@ -278,7 +230,7 @@ TEST_F(Rip, ChecksComeInTheirOrderAndChangeNothing) {
 
 TEST_F(Rip, AnExceptionInTheJobStillRestoresTheWindowAndReadsTheDiscAgain) {
     ShowFake({0, 30, 60});
-    Call<void (*)(int32_t, int32_t, int32_t)>("fakecdda_set_read_error")(0, 1, -180);
+    FakeReadError(0, 1);
     dialogs_.OnMessage = [](const test::DialogCall& call) {
         if (call.Text == "ripping error") throw std::runtime_error("raised in the job");
     };
@@ -291,7 +243,7 @@ TEST_F(Rip, AnExceptionInTheJobStillRestoresTheWindowAndReadsTheDiscAgain) {
 
 TEST_F(Rip, ADriveChangeDuringTheRipIsAppliedOnceTheWindowIsRestored) {
     ShowFake({0, 30, 60});
-    Call<void (*)(int32_t, int32_t, int32_t)>("fakecdda_set_read_error")(1, 1, -180);
+    FakeReadError(1, 1);
     int duringJob = -1, atComplete = -1;
     dialogs_.OnMessage = [&](const test::DialogCall& call) {
         if (call.Text == "ripping error") {

@@ -444,7 +444,7 @@ TEST_F(WavMp3Form, AFullDiskLeavesNoOutputAndIsTold) {
     };
     const Job jobs[] = {
         {"FmWAV_MP3", "WAV_MP3", big, small, "a.mp3", "b.mp3",
-         "エンコード失敗(MP3ファイルに書き込めません)"},
+         "エンコード失敗(MP3ファイルに書き込めません、エラーコード 11)"},
         {"FmMP3_WAV", "MP3_WAV", bigMp3, smallMp3, "c.wav", "d.wav",
          "デコード失敗(WAVファイルに書き込めません)"},
     };

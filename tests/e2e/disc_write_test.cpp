@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sys/wait.h>
@@ -21,28 +20,9 @@ namespace {
 constexpr int kMp3CdModeX = 228;
 constexpr int kAddX = 451, kAddY = 234;         // 追加
 constexpr int kExecuteX = 665, kExecuteY = 392; // 実　行
-// Over Trelvik's result box, which is centred on the 1024 x 768 screen.
-constexpr int kBoxX = 502, kBoxY = 344;
-
-void MakeScript(const fs::path& path, const std::string& body) {
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    fs::permissions(path, fs::perms::owner_all);
-}
 
 void Shell(const std::string& command) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
-// Ends the Trelvik of this folder if a failing run left it behind.
-void EndTrelvikOf(const fs::path& folder) {
-    const fs::path program = folder / "Trelvik";
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::error_code ec;
-        if (fs::read_symlink(entry.path() / "exe", ec) != program || ec) continue;
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") == std::string::npos)
-            kill(static_cast<pid_t>(std::stol(name)), SIGKILL);
-    }
 }
 
 } // namespace
@@ -70,10 +50,7 @@ TEST(DiscWrite, Mp3AndWavFilesReachTheWriterInListOrderAndSonvaleComesBack) {
 
     const fs::path args = root / "args", formats = root / "formats", restarted = root / "restarted";
     const fs::path recorder = root / "recorder";
-    MakeScript(recorder, "printf '%s\\n' \"$@\" > '" + args.string() +
-                             "'\nfor a in \"$@\"; do case \"$a\" in *.wav) echo $(soxi -r \"$a\") "
-                             "$(soxi -c \"$a\") $(soxi -b \"$a\") >> '" +
-                             formats.string() + "';; esac; done\nexit 0");
+    sv::e2e::MakeScript(recorder, sv::e2e::RecorderScript(args, formats));
 
     const pid_t sonvale = folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"},
                                                    {"DISPLAY", display.Name()},
@@ -89,31 +66,17 @@ TEST(DiscWrite, Mp3AndWavFilesReachTheWriterInListOrderAndSonvaleComesBack) {
     display.Sync();
 
     // Sonvale ends once it has handed over; the one Trelvik starts again is a recording one.
-    const auto ended = sv::e2e::WaitExit(sonvale, 60s);
-    if (!ended) sv::e2e::KillAndReap(sonvale);
-    ASSERT_TRUE(ended) << "Sonvale did not hand over";
-    EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
-    fs::remove(folder.Dir() / "Sonvale");
-    MakeScript(folder.Dir() / "Sonvale", "touch '" + restarted.string() + "'");
-
-    // WAIT 0: the write starts on the first tick; the result box is answered with Return.
-    const bool written = sv::e2e::WaitUntil([&] { return fs::exists(args); }, 30s);
-    const bool back = sv::e2e::WaitUntil(
-        [&] {
-            display.MovePointer(kBoxX, kBoxY);
-            display.Tap(sv::e2e::XDisplay::kReturn);
-            display.Sync();
-            return sv::e2e::WaitUntil([&] { return fs::exists(restarted); }, 500ms);
-        },
-        30s);
-    EndTrelvikOf(folder.Dir());
-    ASSERT_TRUE(written) << "the writer never ran";
+    const sv::e2e::HandOverRun run =
+        sv::e2e::FollowHandOver(display, folder, sonvale, args, restarted);
+    ASSERT_TRUE(run.sonvaleStatus) << "Sonvale did not hand over";
+    EXPECT_TRUE(WIFEXITED(*run.sonvaleStatus) && WEXITSTATUS(*run.sonvaleStatus) == 0);
+    ASSERT_TRUE(run.written) << "the writer never ran";
     const std::string one = (work / "one.wav").string(), two = (work / "two.wav").string(),
                       three = (work / "three.wav").string();
     EXPECT_EQ(sv::e2e::ReadFile(args), "dev=/dev/sr0\nspeed=8\n-v\n-eject\n-audio\n-pad\n" + one +
                                            "\n" + two + "\n" + three + "\n");
     EXPECT_EQ(sv::e2e::ReadFile(formats), "44100 2 16\n44100 2 16\n44100 2 16\n");
-    EXPECT_TRUE(back) << "Sonvale was not started again";
+    EXPECT_TRUE(run.restarted) << "Sonvale was not started again";
     // The decoded WAVs were work files; the user's own WAV and the MP3s stay.
     EXPECT_FALSE(fs::exists(one));
     EXPECT_FALSE(fs::exists(three));

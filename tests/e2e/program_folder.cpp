@@ -99,4 +99,26 @@ std::string ReadFile(const fs::path& path) {
     return s.str();
 }
 
+void MakeScript(const fs::path& path, const std::string& body) {
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+std::string RecorderScript(const fs::path& args, const fs::path& formats) {
+    return "printf '%s\\n' \"$@\" > '" + args.string() +
+           "'\nfor a in \"$@\"; do case \"$a\" in *.wav) echo $(soxi -r \"$a\") "
+           "$(soxi -c \"$a\") $(soxi -b \"$a\") >> '" +
+           formats.string() + "';; esac; done";
+}
+
+void EndProgramsOf(const fs::path& folder) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code ec;
+        const fs::path exe = fs::read_symlink(entry.path() / "exe", ec);
+        if (!ec && exe.parent_path() == folder) kill(static_cast<pid_t>(std::stol(name)), SIGKILL);
+    }
+}
+
 } // namespace sv::e2e

@@ -45,6 +45,16 @@ void KillAndReap(pid_t pid);
 
 std::string ReadFile(const std::filesystem::path& path);
 
+// Writes an executable shell script of `body`.
+void MakeScript(const std::filesystem::path& path, const std::string& body);
+
+// The body of a program in the writer's place: writes its arguments to `args`, one a line, and
+// for each WAV argument its rate, channels and bits (soxi) as a line of `formats`.
+std::string RecorderScript(const std::filesystem::path& args, const std::filesystem::path& formats);
+
+// Kills every process that runs a program of `folder` (what a failing run left behind).
+void EndProgramsOf(const std::filesystem::path& folder);
+
 } // namespace sv::e2e
 
 #include <thread>

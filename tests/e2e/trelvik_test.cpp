@@ -17,6 +17,7 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using sv::e2e::MakeScript;
 using sv::e2e::ProgramFolder;
 using sv::e2e::ReadFile;
 using sv::e2e::WaitExit;
@@ -49,11 +50,6 @@ void WriteCdWav(const fs::path& path) {
     out << std::string(4 * 4410, '\0');
 }
 
-void MakeScript(const fs::path& path, const std::string& body) {
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    fs::permissions(path, fs::perms::owner_all);
-}
-
 class TrelvikProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,11 +75,8 @@ protected:
     // something, then ends as `ending` says.
     std::string Recorder(const std::string& ending) {
         const fs::path path = folder_.Dir().parent_path() / "recorder";
-        MakeScript(path, "printf '%s\\n' \"$@\" > '" + Args().string() +
-                             "'\nfor a in \"$@\"; do case \"$a\" in *.wav) echo $(soxi -r \"$a\") "
-                             "$(soxi -c \"$a\") $(soxi -b \"$a\") >> '" +
-                             Formats().string() + "';; esac; done\necho 'recorder writing'\n" +
-                             ending);
+        MakeScript(path, sv::e2e::RecorderScript(Args(), Formats()) +
+                             "\necho 'recorder writing'\n" + ending);
         return path.string();
     }
 

@@ -40,14 +40,54 @@ void StartConversion(XDisplay& display, int modeButtonX, const std::filesystem::
     display.Sync();
 }
 
-void StartRip(XDisplay& display, const std::string& base) {
-    ChooseMode(display, kCdWavModeX);
+void StartRip(XDisplay& display, const std::string& base, int modeButtonX) {
+    ChooseMode(display, modeButtonX);
     display.Click(718, 261); // ベース名
     display.Sync();
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(display.Type(base)) << "no keys for " << base;
     display.Click(592, 444); // 実　行
     display.Sync();
+}
+
+void StartDiscCopy(XDisplay& display, int item, int up) {
+    ChooseMode(display, kCdCdModeX);
+    display.Click(200, 275 + 14 * item); // the list's rows are 14 pixels high
+    display.Sync();
+    std::this_thread::sleep_for(300ms);
+    for (int k = 0; k < up; ++k) {
+        display.Click(122, 325); // ▲
+        display.Sync();
+        std::this_thread::sleep_for(300ms);
+    }
+    display.Click(592, 292); // 実　行
+    display.Sync();
+}
+
+HandOverRun FollowHandOver(XDisplay& display, ProgramFolder& folder, pid_t sonvale,
+                           const std::filesystem::path& args,
+                           const std::filesystem::path& restarted) {
+    HandOverRun run;
+    run.sonvaleStatus = WaitExit(sonvale, 60s);
+    if (!run.sonvaleStatus) {
+        KillAndReap(sonvale);
+        return run;
+    }
+    std::filesystem::remove(folder.Dir() / "Sonvale");
+    MakeScript(folder.Dir() / "Sonvale", "touch '" + restarted.string() + "'");
+    // WAIT 0: the write starts on the first tick. The result box is centred on the 1024 x 768
+    // screen.
+    run.written = WaitUntil([&] { return std::filesystem::exists(args); }, 30s);
+    run.restarted = WaitUntil(
+        [&] {
+            display.MovePointer(502, 344);
+            display.Tap(XDisplay::kReturn);
+            display.Sync();
+            return WaitUntil([&] { return std::filesystem::exists(restarted); }, 500ms);
+        },
+        30s);
+    EndProgramsOf(folder.Dir());
+    return run;
 }
 
 void WriteStereoWav(const std::filesystem::path& path, int samples) {
