@@ -62,6 +62,7 @@ struct Scene {
         b = new GraphicProbe(panel, "B");
         b->SetParent(panel);
         b->SetBounds(50, 0, 40, 40);
+        MoveCursorAway(); // an earlier test may have left the cursor where B now is
         form->Show();
         events.clear();
     }
