@@ -505,7 +505,23 @@ void TCanvas::Frame3D(TRect& rect, TColor topLeft, TColor bottomRight, int width
     pen_->SetWidth(1);
     --rect.Bottom;
     --rect.Right;
-    while (width-- > 0) {
+    TRect clip = ImageClip();
+    OffsetRect(clip, -surface_.Origin.X, -surface_.Origin.Y);
+    const bool drawable = !IsRectEmpty(clip);
+    if (width > 0) pen_->SetColor(bottomRight);
+    while (width > 0) {
+        // The sides move on past each other; once all four lie beyond the drawable part, no
+        // further ring shows, and a width of any size only shrinks the rectangle.
+        if (!drawable || (rect.Left >= clip.Right && rect.Top >= clip.Bottom &&
+                          rect.Right < clip.Left && rect.Bottom < clip.Top)) {
+            auto moved = [](int v, long long by) {
+                return static_cast<int>(std::clamp<long long>(v + by, INT_MIN, INT_MAX));
+            };
+            rect = {moved(rect.Left, width), moved(rect.Top, width), moved(rect.Right, -width),
+                    moved(rect.Bottom, -width)};
+            break;
+        }
+        --width;
         TPoint tl{rect.Left, rect.Top};
         TPoint tr{rect.Right, rect.Top};
         TPoint br{rect.Right, rect.Bottom};

@@ -2,6 +2,7 @@
 
 #include "framework/control.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
@@ -14,6 +15,7 @@ namespace {
 
 struct CaretState {
     TGuardedRef<TWinControl> owner;
+    const TWinControl* ownerAddress = nullptr; // still known while the owner is being freed
     TRect bounds;
     int hideCount = 1;
     bool phaseOn = true;
@@ -43,9 +45,16 @@ void RestartBlink() {
         return;
     }
     if (!c.timer) {
-        c.timer = new QTimer;
+        // Owned by the application, so that it never outlives the event loop it runs in.
+        c.timer = new QTimer(QCoreApplication::instance());
+        c.timer->setObjectName("caretBlink");
         QObject::connect(c.timer.data(), &QTimer::timeout, [] {
             CaretState& s = Caret();
+            // An owner freed without letting its caret go leaves nothing to blink.
+            if (!s.owner) {
+                StopBlink();
+                return;
+            }
             s.phaseOn = !s.phaseOn;
             InvalidateCaret();
         });
@@ -54,7 +63,10 @@ void RestartBlink() {
 }
 
 bool Owns(TWinControl* owner) {
-    return owner && Caret().owner.Get() == owner;
+    const CaretState& c = Caret();
+    if (!owner || c.ownerAddress != owner) return false;
+    // An owner that is being freed reads as gone, but may still let its caret go.
+    return c.owner.Get() == owner || owner->ComponentState().Contains(csDestroying);
 }
 
 } // namespace
@@ -64,6 +76,7 @@ bool CreateCaret(TWinControl* owner, int width, int height) {
     CaretState& c = Caret();
     if (c.owner && c.hideCount == 0) InvalidateCaret();
     c.owner = owner;
+    c.ownerAddress = owner;
     c.bounds = Rect(0, 0, width, height);
     c.hideCount = 1;
     RestartBlink();
@@ -75,6 +88,7 @@ bool DestroyCaret(TWinControl* owner) {
     CaretState& c = Caret();
     if (c.hideCount == 0) InvalidateCaret();
     c.owner = nullptr;
+    c.ownerAddress = nullptr;
     c.hideCount = 1;
     StopBlink();
     return true;

@@ -234,7 +234,8 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 
 TControl::~TControl() {
     BeginDestruction();
-    if (captureControl.Get() == this) SetCapture(nullptr);
+    // A dying control's capture already reads as none: the grab taken for it goes too.
+    if (grabbedWidget) FollowCapture();
     if (parent_) parent_->RemoveControl(this);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <set>
 #include <utility>
 
@@ -161,6 +162,23 @@ TEST(CanvasFrames, Frame3DCornersBelongToTheSecondColour) {
     EXPECT_EQ(two.at(1, 6), clBlue);
     EXPECT_EQ(two.at(5, 1), clRed);
     EXPECT_EQ(two.at(2, 2), clWhite);
+}
+
+TEST(CanvasFrames, Frame3DOfAnyWidthEndsWithTheRingsThatShow) {
+    Surface wide(12, 8), huge(12, 8);
+    TRect a = Rect(0, 0, 12, 8), b = a;
+    wide.c()->Frame3D(a, clRed, clBlue, 100);
+    huge.c()->Frame3D(b, clRed, clBlue, INT_MAX); // a form's bevel width, taken as it is
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x) EXPECT_EQ(huge.at(x, y), wide.at(x, y)) << x << "," << y;
+    EXPECT_EQ(a, Rect(100, 100, -88, -92));
+    EXPECT_EQ(b, Rect(INT_MAX, INT_MAX, 12 - INT_MAX, 8 - INT_MAX));
+    EXPECT_EQ(huge.c()->Pen()->Color(), clBlue);
+
+    TCanvas unbound; // nothing to draw on: only the rectangle changes
+    TRect c = Rect(5, 5, 10, 10);
+    unbound.Frame3D(c, clRed, clBlue, INT_MAX);
+    EXPECT_EQ(c, Rect(INT_MAX, INT_MAX, 10 - INT_MAX, 10 - INT_MAX));
 }
 
 TEST(CanvasFrames, DrawEdgeUsesTheSystemEdgeColours) {

@@ -3,6 +3,7 @@
 #include "tests/framework/test_helpers.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace sv;
@@ -73,3 +74,31 @@ TEST_F(CaretTest, InvertsThePixelsUnderItOnTheWindowOnly) {
 }
 
 } // namespace
+
+namespace {
+// Lets its caret go as it is freed, as a field with a caret does.
+class CaretField : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    ~CaretField() override {
+        BeginDestruction();
+        DestroyCaret(this);
+    }
+};
+} // namespace
+
+TEST_F(CaretTest, AnOwnerFreedWithItsCaretShownStopsTheBlinking) {
+    SetCaretBlinkTime(530);
+    auto* field = new CaretField(form);
+    field->SetParent(form);
+    field->SetBounds(10, 40, 50, 20);
+    ASSERT_TRUE(CreateCaret(field, 1, 12));
+    ShowCaret(field);
+    auto* blink = QCoreApplication::instance()->findChild<QTimer*>("caretBlink");
+    ASSERT_NE(blink, nullptr);
+    EXPECT_TRUE(blink->isActive());
+    delete field;
+    EXPECT_EQ(GetCaretInfo().Owner, nullptr);
+    EXPECT_FALSE(blink->isActive());
+    EXPECT_FALSE(ShowCaret(box)); // no caret is left over for another control
+}

@@ -476,3 +476,12 @@ TEST(Controls, RecreateWndSendsDestroyThenCreate) {
     EXPECT_EQ(log, (std::vector<std::string>{"create", "destroy", "create"}));
     EXPECT_EQ(c->GetWindowLong(GWL_STYLE) & 0x0F, 0x0Bu);
 }
+
+TEST(Controls, AControlFreedWhileHoldingTheHoverCaptureLeavesNoGrab) {
+    Scene s(820);
+    SetCaptureControl(s.a); // no button held: the panel's window grabs the mouse for it
+    ASSERT_EQ(QWidget::mouseGrabber(), s.panel->Handle());
+    delete s.a;
+    EXPECT_EQ(GetCaptureControl(), nullptr);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+}

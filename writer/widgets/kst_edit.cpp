@@ -28,7 +28,8 @@ bool IsEntryChar(char c) {
 
 // Signed decimal text of `value`, zero-padded to `width` places after any sign.
 std::string Decimal(std::int64_t value, bool zeroPadded, int width) {
-    char text[48];
+    // Room for the widest field (63 places) and any 64-bit value.
+    char text[96];
     if (zeroPadded)
         std::snprintf(text, sizeof text, "%0*" PRId64, width, value);
     else

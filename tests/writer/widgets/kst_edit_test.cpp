@@ -166,6 +166,15 @@ TEST_F(KstEditTest, LoadingTextAndValues) {
     EXPECT_EQ(e->Value(), -5);
     e->SetLongValue(-42);
     EXPECT_EQ(e->LongValue(), -42);
+
+    // Padded to the longest field: every place is written, the digits last.
+    e->SetMaxLength(63);
+    e->SetValue(7);
+    EXPECT_EQ(e->KeyBuffer(), std::string(62, '0') + "7");
+    EXPECT_EQ(e->Value(), 7);
+    e->SetLongValue(-1234567890123LL);
+    EXPECT_EQ(e->KeyBuffer(), "-" + std::string(49, '0') + "1234567890123");
+    EXPECT_EQ(e->LongValue(), -1234567890123LL);
 }
 
 TEST_F(KstEditTest, LongDigitStringsSaturate) {
