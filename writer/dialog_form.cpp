@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
@@ -257,6 +258,17 @@ void TFmDialog::RunWriteCommand(const std::string& commandLine) {
 }
 
 std::optional<int> TFmDialog::RunWriter(const std::string& commandLine) {
+    // Our output may be a pipe whose reader has gone; that must not end us in mid-write, and the
+    // writer, whose output runs through us, with us. The writer itself starts with the default.
+    struct IgnoreBrokenPipe {
+        struct sigaction previous {};
+        IgnoreBrokenPipe() {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigaction(SIGPIPE, &ignore, &previous);
+        }
+        ~IgnoreBrokenPipe() { sigaction(SIGPIPE, &previous, nullptr); }
+    } ignoreBrokenPipe;
     std::ofstream log(WriterLogPath(), std::ios::binary | std::ios::trunc);
     auto echo = [&log](std::string_view text) {
         std::fwrite(text.data(), 1, text.size(), stdout);

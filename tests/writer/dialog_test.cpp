@@ -9,6 +9,7 @@
 #include "writer/dialog_form.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -197,6 +198,30 @@ TEST_F(TrelvikDialog, AFailedDeletionAsksAndNoKeepsTheKeys) {
     form_->CleanUpWork();
     EXPECT_FALSE(fs::exists(kept));
     EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\nMODE=\nDELDIR=\nWRITEDIR=\nSIZE=\n");
+}
+
+// Our own output may be a pipe whose reader has gone (a closed terminal's pager); the write must
+// still run to its end, with its result, and not be cut off with us.
+TEST_F(TrelvikDialog, AnOutputNobodyReadsDoesNotEndTheWrite) {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    close(pipeFds[0]);
+    std::fflush(stdout);
+    const int savedOut = dup(STDOUT_FILENO);
+    dup2(pipeFds[1], STDOUT_FILENO);
+    close(pipeFds[1]);
+    WriteIni("MODE=MP3_CD\n");
+    const fs::path done = dir_ / "done";
+    Show()->RunWriteCommand(
+        "\"" + Script("talker", "echo one; sleep 0.2; echo two; touch '" + done.string() + "'") +
+        "\"");
+    std::fflush(stdout);
+    dup2(savedOut, STDOUT_FILENO);
+    close(savedOut);
+    std::clearerr(stdout);
+    EXPECT_TRUE(fs::exists(done));
+    EXPECT_EQ(dialogs_.Calls, Calls{kSuccess});
+    EXPECT_EQ(ReadText(dir_ / "cdrecord.log"), "one\ntwo\n");
 }
 
 // A program the writer leaves behind may keep the output open; the run ends with the writer.
