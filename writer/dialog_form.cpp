@@ -225,6 +225,9 @@ void TFmDialog::btn_okClick(TObject* sender) {
 }
 
 void TFmDialog::FormClose(TObject* /*sender*/, TCloseAction& /*action*/) {
+    // Closing gives the write up; a deletion question below would otherwise let the tick in
+    // that starts it.
+    Timer->SetEnabled(false);
     CleanUpWork();
 }
 

@@ -133,6 +133,22 @@ TEST_F(TrelvikDialog, OkStopsTheCountdownBeforeTheResultCanLetATickIn) {
     EXPECT_EQ(dialogs_.Calls, Calls{kSuccess});
 }
 
+// Closing the dialog is giving up the write: a tick let in by the deletion question that the
+// clean-up may ask must not start it.
+TEST_F(TrelvikDialog, ClosingDuringTheCountdownNeverWrites) {
+    const std::string gone = (dir_ / "gone.wav").string();
+    WriteIni("MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\nDELDIR=\"\"" + gone + "\"\"\n",
+             "[MP3_CD]\nWAIT=0\n");
+    TFmDialog* d = Show();
+    dialogs_.Answers = {IDYES};
+    dialogs_.OnMessage = [&](const test::DialogCall&) {
+        if (d->Timer->Enabled()) d->Timer->Fire(); // a modal box dispatches timer ticks
+    };
+    d->Close();
+    EXPECT_FALSE(fs::exists(Args()));
+    EXPECT_EQ(dialogs_.Calls.size(), 1u);
+}
+
 // Every way a writer run can end, what the user is told, and what the log holds; the work file
 // goes and the keys are emptied after each.
 TEST_F(TrelvikDialog, ResultFollowsTheWriterAndCleanUpAlwaysFollows) {
