@@ -298,7 +298,8 @@ void TFmDialog::CleanUpWork() {
     TStringList names;
     names.SetCommaText(ini.ReadString(settings::kWork, settings::kDelDir, ""));
     for (int i = 0; i < names.Count(); ++i) {
-        const bool deleted = platform::Files().DeleteFile(names[i]);
+        // Sonvale lists full paths; any other name would be taken from wherever we were started.
+        const bool deleted = names[i].starts_with('/') && platform::Files().DeleteFile(names[i]);
         Application->ProcessMessages();
         if (!deleted &&
             Application->MessageBox(names[i] + "削除失敗しました。処理を続けますか？", "Error Msg",

@@ -240,6 +240,24 @@ TEST_F(TrelvikDialog, AnOutputNobodyReadsDoesNotEndTheWrite) {
     EXPECT_EQ(ReadText(dir_ / "cdrecord.log"), "one\ntwo\n");
 }
 
+// Sonvale lists its work files by full path. A name without one (a hand-edited or mangled list:
+// one pair of quotes around a path with a blank splits it) would be taken from wherever Trelvik
+// was started, so it is not deleted; the user is asked as for any file that stays.
+TEST_F(TrelvikDialog, ANameWithoutAFullPathIsNeverDeleted) {
+    const fs::path here = fs::current_path();
+    fs::current_path(dir_);
+    std::ofstream(dir_ / "b.wav") << "b";
+    const std::string work = "MODE=MP3_CD\nDELDIR=\"b.wav\"\n";
+    WriteIni(work);
+    dialogs_.Answers = {IDNO};
+    Show()->CleanUpWork();
+    fs::current_path(here);
+    EXPECT_TRUE(fs::exists(dir_ / "b.wav"));
+    EXPECT_EQ(dialogs_.Calls, (Calls{{"MessageBox", "b.wav削除失敗しました。処理を続けますか？",
+                                      "Error Msg", 0x34}}));
+    EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\n" + work);
+}
+
 // A program the writer leaves behind may keep the output open; the run ends with the writer.
 TEST(RunWithOutput, EndsWithTheProgramEvenWhenItsChildKeepsTheOutputOpen) {
     std::string seen;
