@@ -19,6 +19,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -77,6 +78,24 @@ std::uint32_t TotalSize(const std::string& list) {
     }
     return total;
 }
+
+// Marks the dialog as ending for its scope; a failure on the way (main.ini that cannot be written)
+// leaves the dialog open, and usable again.
+class Ending {
+public:
+    explicit Ending(bool& flag) : flag_(flag), failures_(std::uncaught_exceptions()) {
+        flag_ = true;
+    }
+    ~Ending() {
+        if (std::uncaught_exceptions() > failures_) flag_ = false;
+    }
+    Ending(const Ending&) = delete;
+    Ending& operator=(const Ending&) = delete;
+
+private:
+    bool& flag_;
+    int failures_;
+};
 
 } // namespace
 
@@ -205,6 +224,7 @@ void TFmDialog::TimerTimer(TObject* /*sender*/) {
 }
 
 void TFmDialog::btn_okClick(TObject* sender) {
+    if (ending_) return;
     // First of all: the message boxes below keep dispatching timer ticks.
     Timer->SetEnabled(false);
     const std::string restart = RestartPath();
@@ -218,6 +238,7 @@ void TFmDialog::btn_okClick(TObject* sender) {
         else
             ShowMessage("コマンドがありません。中止します。");
     } else if (tag == kTagCancel) {
+        Ending ending(ending_);
         CleanUpWork();
         RestartSonvale(restart);
         Application->Terminate();
@@ -240,6 +261,7 @@ void TFmDialog::btn_Lve(TObject* sender) {
 }
 
 void TFmDialog::RunWriteCommand(const std::string& commandLine) {
+    Ending ending(ending_);
     const std::string restart = RestartPath();
     Application->Minimize();
     Application->ProcessMessages();

@@ -240,6 +240,43 @@ TEST_F(TrelvikDialog, AnOutputNobodyReadsDoesNotEndTheWrite) {
     EXPECT_EQ(ReadText(dir_ / "cdrecord.log"), "one\ntwo\n");
 }
 
+// A click that waited while the dialog was ending (the restart may wait seconds for the old
+// Sonvale) reaches it after the end was asked for: after Cancel it must not write, and after a
+// write not write again, even where the user kept the keys.
+TEST_F(TrelvikDialog, AClickAfterTheDialogHasEndedDoesNothing) {
+    const std::string gone = (dir_ / "gone.wav").string();
+    const std::string work =
+        "MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\nDELDIR=\"\"" + gone + "\"\"\n";
+    WriteIni(work);
+    TFmDialog* d = Show();
+    dialogs_.Answers = {IDNO};
+    d->btn_cancel->Click();
+    d->btn_ok->Click();
+    EXPECT_FALSE(fs::exists(Args()));
+    EXPECT_EQ(dialogs_.Calls.size(), 1u);
+
+    WriteIni(work);
+    d = Show();
+    dialogs_.Calls.clear();
+    dialogs_.Answers = {IDOK, IDNO};
+    d->btn_ok->Click();
+    fs::remove(Args());
+    d->btn_ok->Click();
+    d->btn_cancel->Click();
+    EXPECT_FALSE(fs::exists(Args()));
+    EXPECT_EQ(dialogs_.Calls.size(), 2u);
+
+    // main.ini that cannot be written keeps the dialog open, and it still answers.
+    WriteIni(work);
+    d = Show();
+    dialogs_.Answers = {IDYES, IDYES};
+    fs::permissions(Ini(), fs::perms::owner_read);
+    EXPECT_ANY_THROW(d->btn_cancel->Click());
+    fs::permissions(Ini(), fs::perms::owner_read | fs::perms::owner_write);
+    d->btn_cancel->Click();
+    EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\nMODE=\nWRITEDIR=\nDELDIR=\nSIZE=\n");
+}
+
 // Sonvale lists its work files by full path. A name without one (a hand-edited or mangled list:
 // one pair of quotes around a path with a blank splits it) would be taken from wherever Trelvik
 // was started, so it is not deleted; the user is asked as for any file that stays.
