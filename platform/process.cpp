@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -43,6 +44,8 @@ pid_t Spawn(const std::vector<std::string>& argv, bool newSession, int outputFd 
         posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
     }
+    // Our files are not the program's (a writer would keep our log open for its whole run).
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -117,6 +120,8 @@ bool StartDetached(const std::vector<std::string>& argv) {
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
+            // Our files are not the program's; the pipe still closes at exec.
+            close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
             execve(program.c_str(), args.data(), environ);
             int error = errno;
             (void)!write(pipeFds[1], &error, sizeof error);

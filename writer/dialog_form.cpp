@@ -17,7 +17,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -76,6 +78,24 @@ std::uint32_t TotalSize(const std::string& list) {
     }
     return total;
 }
+
+// Marks the dialog as ending for its scope; a failure on the way (main.ini that cannot be written)
+// leaves the dialog open, and usable again.
+class Ending {
+public:
+    explicit Ending(bool& flag) : flag_(flag), failures_(std::uncaught_exceptions()) {
+        flag_ = true;
+    }
+    ~Ending() {
+        if (std::uncaught_exceptions() > failures_) flag_ = false;
+    }
+    Ending(const Ending&) = delete;
+    Ending& operator=(const Ending&) = delete;
+
+private:
+    bool& flag_;
+    int failures_;
+};
 
 } // namespace
 
@@ -204,6 +224,7 @@ void TFmDialog::TimerTimer(TObject* /*sender*/) {
 }
 
 void TFmDialog::btn_okClick(TObject* sender) {
+    if (ending_) return;
     // First of all: the message boxes below keep dispatching timer ticks.
     Timer->SetEnabled(false);
     const std::string restart = RestartPath();
@@ -217,6 +238,7 @@ void TFmDialog::btn_okClick(TObject* sender) {
         else
             ShowMessage("コマンドがありません。中止します。");
     } else if (tag == kTagCancel) {
+        Ending ending(ending_);
         CleanUpWork();
         RestartSonvale(restart);
         Application->Terminate();
@@ -224,6 +246,9 @@ void TFmDialog::btn_okClick(TObject* sender) {
 }
 
 void TFmDialog::FormClose(TObject* /*sender*/, TCloseAction& /*action*/) {
+    // Closing gives the write up; a deletion question below would otherwise let the tick in
+    // that starts it.
+    Timer->SetEnabled(false);
     CleanUpWork();
 }
 
@@ -236,6 +261,7 @@ void TFmDialog::btn_Lve(TObject* sender) {
 }
 
 void TFmDialog::RunWriteCommand(const std::string& commandLine) {
+    Ending ending(ending_);
     const std::string restart = RestartPath();
     Application->Minimize();
     Application->ProcessMessages();
@@ -257,6 +283,17 @@ void TFmDialog::RunWriteCommand(const std::string& commandLine) {
 }
 
 std::optional<int> TFmDialog::RunWriter(const std::string& commandLine) {
+    // Our output may be a pipe whose reader has gone; that must not end us in mid-write, and the
+    // writer, whose output runs through us, with us. The writer itself starts with the default.
+    struct IgnoreBrokenPipe {
+        struct sigaction previous {};
+        IgnoreBrokenPipe() {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigaction(SIGPIPE, &ignore, &previous);
+        }
+        ~IgnoreBrokenPipe() { sigaction(SIGPIPE, &previous, nullptr); }
+    } ignoreBrokenPipe;
     std::ofstream log(WriterLogPath(), std::ios::binary | std::ios::trunc);
     auto echo = [&log](std::string_view text) {
         std::fwrite(text.data(), 1, text.size(), stdout);
@@ -283,7 +320,8 @@ void TFmDialog::CleanUpWork() {
     TStringList names;
     names.SetCommaText(ini.ReadString(settings::kWork, settings::kDelDir, ""));
     for (int i = 0; i < names.Count(); ++i) {
-        const bool deleted = platform::Files().DeleteFile(names[i]);
+        // Sonvale lists full paths; any other name would be taken from wherever we were started.
+        const bool deleted = names[i].starts_with('/') && platform::Files().DeleteFile(names[i]);
         Application->ProcessMessages();
         if (!deleted &&
             Application->MessageBox(names[i] + "削除失敗しました。処理を続けますか？", "Error Msg",

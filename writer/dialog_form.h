@@ -65,6 +65,9 @@ private:
     std::optional<int> RunWriter(const std::string& commandLine);
 
     std::string programDir_;
+    // Set while the dialog cleans up and ends: clicks that pile up meanwhile (behind the message
+    // boxes, or the restart's wait) reach it afterwards and must start nothing more.
+    bool ending_ = false;
 };
 
 } // namespace sv::writer

@@ -4,6 +4,7 @@
 // wodim's place (tests put a recording one there).
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
     for (std::string& a : args) raw.push_back(a.data());
     raw.push_back(nullptr);
     std::fflush(nullptr);
+    // Our output runs through Trelvik, which may be ended while the disc is written (a desktop
+    // offers to force its frozen window closed); a write of progress text must not then kill the
+    // writer and spoil the disc.
+    std::signal(SIGPIPE, SIG_IGN);
     execvp(raw[0], raw.data());
     std::fprintf(stderr, "cdrecord: cannot run %s: %s\n", program.c_str(), std::strerror(errno));
     return kCannotRun;

@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -83,6 +84,21 @@ TEST_F(RunTest, StartProgramReportsWhetherItStarted) {
     EXPECT_TRUE(fs::exists(marker));
     EXPECT_FALSE(StartProgram((dir_ / "nothing").string()));
     EXPECT_FALSE(StartProgram(dir_.string())); // a folder is no program
+}
+
+// What we have open is not the started program's: a writer would otherwise keep our log open,
+// a restarted program our files.
+TEST_F(RunTest, ProgramsInheritNoneOfOurFiles) {
+    const int fd = open((dir_ / "ours").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string open = "[ -e /proc/$$/fd/" + std::to_string(fd) + " ]";
+    EXPECT_EQ(RunAndWait(Script("check", open + " && exit 1; exit 0")), 0);
+    EXPECT_EQ(RunAndWait(Script("check", open + " && exit 1; exit 0"), [](std::string_view) {}), 0);
+    const fs::path marker = dir_ / "closed";
+    EXPECT_TRUE(StartProgram(Script("starter", open + " || touch \"" + marker.string() + "\"")));
+    for (int i = 0; i < 200 && !fs::exists(marker); ++i) usleep(10000);
+    EXPECT_TRUE(fs::exists(marker));
+    close(fd);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "writer/dialog_form.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -132,6 +133,22 @@ TEST_F(TrelvikDialog, OkStopsTheCountdownBeforeTheResultCanLetATickIn) {
     EXPECT_EQ(dialogs_.Calls, Calls{kSuccess});
 }
 
+// Closing the dialog is giving up the write: a tick let in by the deletion question that the
+// clean-up may ask must not start it.
+TEST_F(TrelvikDialog, ClosingDuringTheCountdownNeverWrites) {
+    const std::string gone = (dir_ / "gone.wav").string();
+    WriteIni("MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\nDELDIR=\"\"" + gone + "\"\"\n",
+             "[MP3_CD]\nWAIT=0\n");
+    TFmDialog* d = Show();
+    dialogs_.Answers = {IDYES};
+    dialogs_.OnMessage = [&](const test::DialogCall&) {
+        if (d->Timer->Enabled()) d->Timer->Fire(); // a modal box dispatches timer ticks
+    };
+    d->Close();
+    EXPECT_FALSE(fs::exists(Args()));
+    EXPECT_EQ(dialogs_.Calls.size(), 1u);
+}
+
 // Every way a writer run can end, what the user is told, and what the log holds; the work file
 // goes and the keys are emptied after each.
 TEST_F(TrelvikDialog, ResultFollowsTheWriterAndCleanUpAlwaysFollows) {
@@ -197,6 +214,85 @@ TEST_F(TrelvikDialog, AFailedDeletionAsksAndNoKeepsTheKeys) {
     form_->CleanUpWork();
     EXPECT_FALSE(fs::exists(kept));
     EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\nMODE=\nDELDIR=\nWRITEDIR=\nSIZE=\n");
+}
+
+// Our own output may be a pipe whose reader has gone (a closed terminal's pager); the write must
+// still run to its end, with its result, and not be cut off with us.
+TEST_F(TrelvikDialog, AnOutputNobodyReadsDoesNotEndTheWrite) {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    close(pipeFds[0]);
+    std::fflush(stdout);
+    const int savedOut = dup(STDOUT_FILENO);
+    dup2(pipeFds[1], STDOUT_FILENO);
+    close(pipeFds[1]);
+    WriteIni("MODE=MP3_CD\n");
+    const fs::path done = dir_ / "done";
+    Show()->RunWriteCommand(
+        "\"" + Script("talker", "echo one; sleep 0.2; echo two; touch '" + done.string() + "'") +
+        "\"");
+    std::fflush(stdout);
+    dup2(savedOut, STDOUT_FILENO);
+    close(savedOut);
+    std::clearerr(stdout);
+    EXPECT_TRUE(fs::exists(done));
+    EXPECT_EQ(dialogs_.Calls, Calls{kSuccess});
+    EXPECT_EQ(ReadText(dir_ / "cdrecord.log"), "one\ntwo\n");
+}
+
+// A click that waited while the dialog was ending (the restart may wait seconds for the old
+// Sonvale) reaches it after the end was asked for: after Cancel it must not write, and after a
+// write not write again, even where the user kept the keys.
+TEST_F(TrelvikDialog, AClickAfterTheDialogHasEndedDoesNothing) {
+    const std::string gone = (dir_ / "gone.wav").string();
+    const std::string work =
+        "MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\nDELDIR=\"\"" + gone + "\"\"\n";
+    WriteIni(work);
+    TFmDialog* d = Show();
+    dialogs_.Answers = {IDNO};
+    d->btn_cancel->Click();
+    d->btn_ok->Click();
+    EXPECT_FALSE(fs::exists(Args()));
+    EXPECT_EQ(dialogs_.Calls.size(), 1u);
+
+    WriteIni(work);
+    d = Show();
+    dialogs_.Calls.clear();
+    dialogs_.Answers = {IDOK, IDNO};
+    d->btn_ok->Click();
+    fs::remove(Args());
+    d->btn_ok->Click();
+    d->btn_cancel->Click();
+    EXPECT_FALSE(fs::exists(Args()));
+    EXPECT_EQ(dialogs_.Calls.size(), 2u);
+
+    // main.ini that cannot be written keeps the dialog open, and it still answers.
+    WriteIni(work);
+    d = Show();
+    dialogs_.Answers = {IDYES, IDYES};
+    fs::permissions(Ini(), fs::perms::owner_read);
+    EXPECT_ANY_THROW(d->btn_cancel->Click());
+    fs::permissions(Ini(), fs::perms::owner_read | fs::perms::owner_write);
+    d->btn_cancel->Click();
+    EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\nMODE=\nWRITEDIR=\nDELDIR=\nSIZE=\n");
+}
+
+// Sonvale lists its work files by full path. A name without one (a hand-edited or mangled list:
+// one pair of quotes around a path with a blank splits it) would be taken from wherever Trelvik
+// was started, so it is not deleted; the user is asked as for any file that stays.
+TEST_F(TrelvikDialog, ANameWithoutAFullPathIsNeverDeleted) {
+    const fs::path here = fs::current_path();
+    fs::current_path(dir_);
+    std::ofstream(dir_ / "b.wav") << "b";
+    const std::string work = "MODE=MP3_CD\nDELDIR=\"b.wav\"\n";
+    WriteIni(work);
+    dialogs_.Answers = {IDNO};
+    Show()->CleanUpWork();
+    fs::current_path(here);
+    EXPECT_TRUE(fs::exists(dir_ / "b.wav"));
+    EXPECT_EQ(dialogs_.Calls, (Calls{{"MessageBox", "b.wav削除失敗しました。処理を続けますか？",
+                                      "Error Msg", 0x34}}));
+    EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\n" + work);
 }
 
 // A program the writer leaves behind may keep the output open; the run ends with the writer.
