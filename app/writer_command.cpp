@@ -81,6 +81,23 @@ WavCheck CheckWav(const std::string& path) {
     return WavCheck::wrongFormat;
 }
 
+// "N:N:N" of any digit counts.
+bool IsDriveAddress(std::string_view text) {
+    int parts = 0;
+    std::size_t digits = 0;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == ':' && digits > 0 && parts < 2) {
+            ++parts;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    return parts == 2 && digits > 0;
+}
+
 } // namespace
 
 int WriterSpeed(int speedIndex) {
@@ -91,7 +108,13 @@ int WriterSpeed(int speedIndex) {
 
 std::string WriterDriveAddress(std::string_view driveText) {
     if (driveText.size() < 6) return {};
-    std::string address(driveText.substr(driveText.size() - 6, 5));
+    // Five characters would cut "(10:0:0)" to drive 0's address: take a bracketed address whole.
+    std::string_view inBrackets;
+    if (const auto open = driveText.rfind('('); open != std::string_view::npos)
+        inBrackets = driveText.substr(open + 1, driveText.size() - open - 2);
+    std::string address(driveText.back() == ')' && IsDriveAddress(inBrackets)
+                            ? inBrackets
+                            : driveText.substr(driveText.size() - 6, 5));
     for (char& c : address)
         if (c == ':') c = ',';
     return address;

@@ -31,7 +31,8 @@ inline constexpr int kWriterSpeedOther = 8;
 int WriterSpeed(int speedIndex);
 
 // The drive address of a drive combo text "<name> (N:0:0)": the five characters in front of its
-// last one, ":" turned into ","; empty for a text of fewer than six characters.
+// last one, or the whole bracketed address where it has more digits, ":" turned into ","; empty
+// for a text of fewer than six characters.
 std::string WriterDriveAddress(std::string_view driveText);
 
 // The WAV file a disc-list item stands for: an ".mp3" item the WAV of the same name beside it,
