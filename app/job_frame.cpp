@@ -204,6 +204,10 @@ void RecordJobFailure(const std::string& logLine) {
     if (runningJob) runningJob->failures_.push_back(logLine);
 }
 
+void MarkJobEndsProgram() {
+    if (runningJob) runningJob->endsProgram_ = true;
+}
+
 void ShowJobFailures(const std::vector<std::string>& lines) {
     if (lines.empty()) return;
     std::string text;
