@@ -374,9 +374,15 @@ void TFmCD_WAV::lst_cdDblClick(TObject* /*sender*/) {
     const int index = lst_cd->ItemIndex();
     if (TrackRecord* r = RecordOfItem(index)) {
         std::string name = r->FileName;
-        if (InputQuery(r->ListText, "ファイル名", name)) r->FileName = name;
-        lst_cd->Items()->Put(index, r->FileName.empty() ? r->ListText
-                                                        : r->ListText + "   [" + r->FileName + "]");
+        const bool answered = InputQuery(r->ListText, "ファイル名", name);
+        // A drive that came or went while the question was open has changed the list: the answer
+        // belongs to a line that is no longer there.
+        if (RecordOfItem(index) == r) {
+            if (answered) r->FileName = name;
+            lst_cd->Items()->Put(index, r->FileName.empty()
+                                            ? r->ListText
+                                            : r->ListText + "   [" + r->FileName + "]");
+        }
     }
     rdo_betu->SetChecked(true);
 }

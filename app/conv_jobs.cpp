@@ -41,7 +41,15 @@ void TeaEncoder::Start(const std::string& source, const std::string& destination
     tea_.SetDestFile(destination);
     errorCode_ = 0;
     aborted_ = false;
-    tea_.Execute();
+    try {
+        tea_.Execute();
+    } catch (const EGogoTeaError&) {
+        // The settings are sound, this one file is not: the rest of the list can still be done.
+        const int code = tea_.EncodeResult();
+        if (code == MPGE_ERR_BAD_SOURCE || code == MPGE_ERR_BAD_DESTINATION)
+            throw ItemRefused{code};
+        throw;
+    }
     running_ = true;
 }
 
@@ -174,7 +182,12 @@ CommitOutcome EncodeItem(ItemEncoder& encoder, const std::string& source,
         LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(MPGE_ERR_BAD_DESTINATION));
         return CommitOutcome::Failed;
     }
-    encoder.Start(source, output.Path());
+    try {
+        encoder.Start(source, output.Path());
+    } catch (const ItemRefused& refused) {
+        LogItemFailure(view, source, kEncodeFailed, EncodeErrorText(refused.errorCode));
+        return CommitOutcome::Failed;
+    }
     view.WriteLog(source + "エンコード開始");
     const EncodeOutcome outcome = encoder.WaitForFinish();
     // A failed item keeps its source: there is no MP3 to replace it.

@@ -33,12 +33,20 @@ struct EncodeOutcome {
     int errorCode = 0; // the library's, when it reported one
 };
 
+// Raised by ItemEncoder::Start when the encoder refuses the job for its one file (a source it
+// cannot read, such as a folder or a file that is no WAV, or a destination it cannot make): only
+// that item fails.
+struct ItemRefused {
+    int errorCode;
+};
+
 // The encoder as the loop drives it.
 class ItemEncoder {
 public:
     virtual ~ItemEncoder() = default;
     virtual void Configure(int bitRate, int encodeType) = 0;
-    // Starts one file; raises the component's exception when the job is refused.
+    // Starts one file; raises ItemRefused when the encoder refuses that file, and the component's
+    // exception when it refuses the job for its settings.
     virtual void Start(const std::string& source, const std::string& destination) = 0;
     // Returns once the started job has finished, with the window alive meanwhile.
     virtual EncodeOutcome WaitForFinish() = 0;

@@ -5,6 +5,7 @@
 #include "framework/messages.h"
 #include "platform/file_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <sys/stat.h>
@@ -204,13 +205,21 @@ void RecordJobFailure(const std::string& logLine) {
     if (runningJob) runningJob->failures_.push_back(logLine);
 }
 
+void MarkJobEndsProgram() {
+    if (runningJob) runningJob->endsProgram_ = true;
+}
+
 void ShowJobFailures(const std::vector<std::string>& lines) {
     if (lines.empty()) return;
+    // A box taller than the screen would hide its own OK button.
+    const std::size_t shown = std::min(lines.size(), kMaxShownFailures);
     std::string text;
-    for (const std::string& line : lines) {
+    for (std::size_t i = 0; i < shown; ++i) {
         if (!text.empty()) text += "\n";
-        text += line;
+        text += lines[i];
     }
+    if (lines.size() > shown)
+        text += "\nほか" + std::to_string(lines.size() - shown) + "件の処理に失敗しました。";
     Application->MessageBox(text, "Error Msg", MB_OK | MB_ICONERROR);
 }
 

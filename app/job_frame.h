@@ -2,6 +2,7 @@
 // What the mode forms' jobs share outside the forms: what a job loop asks of its form, the
 // checks before a job, the overwrite question, the delete-source step, the files a job makes,
 // and the running job with its failure lines.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -112,16 +113,24 @@ public:
     JobRunningScope& operator=(const JobRunningScope&) = delete;
 
     const std::vector<std::string>& Failures() const { return failures_; }
+    // The job handed its work to Trelvik and asked the program to end.
+    bool EndsProgram() const { return endsProgram_; }
 
 private:
     friend void RecordJobFailure(const std::string& logLine);
+    friend void MarkJobEndsProgram();
     std::vector<std::string> failures_;
+    bool endsProgram_ = false;
     JobRunningScope* outer_;
 };
 
 // Adds a logged failure line to the running job; outside a job it goes nowhere.
 void RecordJobFailure(const std::string& logLine);
+// Notes that the running job has handed over to Trelvik and the program is ending.
+void MarkJobEndsProgram();
 
+// The most failure lines one box shows; the rest are counted in a last line.
+inline constexpr std::size_t kMaxShownFailures = 10;
 // Shows a job's failure lines in one "Error Msg" box with the error icon; nothing without any.
 void ShowJobFailures(const std::vector<std::string>& lines);
 

@@ -338,6 +338,7 @@ void RestoreAfterJob(const ModeFrameControls& c) {
 void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job) {
     std::exception_ptr raised;
     std::vector<std::string> failures;
+    bool ending = false;
     {
         JobRunningScope running;
         DisableForJob(c);
@@ -348,9 +349,12 @@ void RunModeJob(const ModeFrameControls& c, const std::function<void()>& job) {
         }
         RestoreAfterJob(c);
         failures = running.Failures();
+        ending = running.EndsProgram();
     }
-    // A drive that came or went during the job changes the restored form, not the job.
-    if (FmMain) FmMain->ApplyHeldDeviceChanges();
+    // A drive that came or went during the job changes the restored form, not the job. After a
+    // hand-over the program is ending, and a show of the CD form would disarm the hand-over that
+    // Trelvik is about to read.
+    if (FmMain && !ending) FmMain->ApplyHeldDeviceChanges();
     ShowJobFailures(failures);
     if (raised) std::rethrow_exception(raised);
 }
@@ -380,7 +384,9 @@ bool HandOverWrite(const WriterChoice& choice, const std::vector<std::string>& i
         TIniFile ini(IniPath());
         WriteHandOver(ini, handOver);
     }
-    StartTrelvik(ProgramDir(), handOver, [&view](const std::string& line) { view.WriteLog(line); });
+    if (StartTrelvik(ProgramDir(), handOver,
+                     [&view](const std::string& line) { view.WriteLog(line); }))
+        MarkJobEndsProgram();
     return true;
 }
 

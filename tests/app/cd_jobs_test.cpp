@@ -183,6 +183,21 @@ TEST_F(CdJobs, CdToCdHandsTheWorkFilesToTrelvikInTheListsOrder) {
     EXPECT_EQ(Items().front().substr(0, 13), "Audio track02"); // the disc read again
 }
 
+// A drive that comes during the copy (the blank disc put into the writer) must not disarm the
+// hand-over that Trelvik is reading: the program is ending, and the change goes with it.
+TEST_F(CdJobs, ADriveArrivingDuringACopyLeavesTheHandOverArmed) {
+    WriteIni("[MAIN]\nTITLE=Sonvale\n");
+    Show("FmCD_CD");
+    PostMessage(FmMain, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+    form_->btn_execute->Click();
+
+    EXPECT_EQ(WorkKey(settings::kMode), "CD_CD");
+    EXPECT_NE(WorkKey(settings::kWriteDir), "");
+    EXPECT_NE(WorkKey(settings::kDelDir), "");
+    for (int i = 0; i < 500 && !fs::exists(Started()); ++i) usleep(10000);
+    EXPECT_TRUE(fs::exists(Started()));
+}
+
 TEST_F(CdJobs, CdToCdAfterAReadErrorHandsNothingOver) {
     // The last track: every work file is there, the last one cut.
     ShowFake({0, 30, 60, 90}, 10, "FmCD_CD");

@@ -46,6 +46,33 @@ TEST_F(CdForm, ImageTracksAreListedAfterTheDataTrack) {
               log.end());
 }
 
+// The drive goes while the name is asked (the dialog lets the notice through): the answer has no
+// line left to go to, and nothing is written where the line was.
+class RemovalDuringQuestion : public test::ScriptedDialogs {
+public:
+    bool InputQuery(const std::string& caption, const std::string& prompt,
+                    std::string& value) override {
+        TMessage removal{WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0, 0};
+        FmMain->WMDeviceChange(removal);
+        return ScriptedDialogs::InputQuery(caption, prompt, value);
+    }
+};
+
+TEST_F(CdForm, ADriveGoneWhileANameIsAskedLeavesTheListAlone) {
+    Show();
+    Select({1}, 1);
+    {
+        RemovalDuringQuestion dialogs;
+        dialogs.Inputs = {std::string("second")};
+        EXPECT_NO_THROW(form_->lst_cdDblClick(form_->lst_cd));
+        EXPECT_EQ(dialogs.Calls.size(), 1u);
+    }
+    SetDialogService(&dialogs_);
+    EXPECT_EQ(form_->lst_cd->Count(), 0);
+    EXPECT_TRUE(form_->rdo_betu->Checked());
+    EXPECT_EQ(form_->TrackTable[2].FileName, "");
+}
+
 TEST_F(CdForm, RenameDeleteAndMoveFindTheirRecords) {
     Show();
     // Rename the second line: the records keep their places, the item shows the name.

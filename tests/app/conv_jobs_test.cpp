@@ -459,6 +459,21 @@ TEST_F(ConvJobs, DecodeDeletesTheSourceLast) {
 
 // The temporary name: never a file that is there already, and within the file systems' limit
 // of 255 bytes for a name however long the final one is.
+// However many items failed, the box of failures keeps its OK button on the screen: the first
+// lines as the log has them, then how many more there were.
+TEST_F(ConvJobs, ManyFailuresAreCountedBeyondTheFirstLines) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 12; ++i) lines.push_back("line " + std::to_string(i));
+    ShowJobFailures({lines.begin(), lines.begin() + 10});
+    ShowJobFailures(lines);
+    std::string first10;
+    for (int i = 0; i < 10; ++i) first10 += (i ? "\n" : "") + lines[static_cast<size_t>(i)];
+    ASSERT_EQ(dialogs.Calls.size(), 2u);
+    EXPECT_EQ(dialogs.Calls[0],
+              (sv::test::DialogCall{"MessageBox", first10, "Error Msg", sv::MB_ICONERROR}));
+    EXPECT_EQ(dialogs.Calls[1].Text, first10 + "\nほか2件の処理に失敗しました。");
+}
+
 TEST(JobOutputName, TakesNoExistingFileAndFitsTheNameLimit) {
     ScratchDir dir;
     struct TakenOnce : sv::platform::FileOps {

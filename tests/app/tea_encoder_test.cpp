@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <sys/resource.h>
 
 namespace {
@@ -71,6 +72,40 @@ TEST(TeaEncoder, FailedEncodeKeepsTheSourceAndTheNextOneRuns) {
     EXPECT_EQ(view.log[5], items[2] + "エンコード成功");
     limit.Lift();
     EXPECT_EQ(dir.ReferenceSamples("3.mp3"), 22050u);
+}
+
+// A file the encoder refuses for what it is (a folder or a text named ".wav") fails alone: the
+// user learns which one, and the rest of the list is still done.
+TEST(TeaEncoder, RefusedSourceFailsAloneAndTheNextOneRuns) {
+    ScratchDir dir;
+    fs::create_directory(dir.Path("folder.wav"));
+    std::ofstream(dir.Path("text.wav")) << "not sound\n";
+    svtest::WriteWav(dir.Path("good.wav"), 44100, 2, 22050);
+
+    sv::TGogoTea tea(nullptr);
+    TeaEncoder encoder(tea);
+    NullView view;
+    ConvSettings settings{.sameFolder = true, .saveFolder = {}};
+    const std::vector<std::string> items{dir.Path("folder.wav").string(),
+                                         dir.Path("text.wav").string(),
+                                         dir.Path("good.wav").string()};
+    EncodeList(items, settings, encoder, view);
+
+    ASSERT_EQ(view.log.size(), 4u);
+    for (int k : {0, 1})
+        EXPECT_EQ(
+            view.log[k].rfind("■■■■■" + items[k] + "エンコード失敗(WAVファイルを読み込めません", 0),
+            0u)
+            << view.log[k];
+    EXPECT_EQ(view.log[3], items[2] + "エンコード成功");
+    EXPECT_TRUE(fs::is_directory(items[0]));
+    EXPECT_TRUE(fs::exists(items[1]));
+    EXPECT_FALSE(fs::exists(items[2]));
+    EXPECT_FALSE(fs::exists(dir.Path("folder.mp3")));
+    EXPECT_FALSE(fs::exists(dir.Path("text.mp3")));
+    // Nothing of the refused items is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("")), fs::directory_iterator{}), 3);
+    EXPECT_EQ(dir.ReferenceSamples("good.mp3"), 22050u);
 }
 
 } // namespace

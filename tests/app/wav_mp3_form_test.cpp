@@ -411,10 +411,10 @@ TEST_F(WavMp3Form, RefusedDecodeSettingsAreToldBeforeComplete) {
 
 // A job that raises still tells the failures it had before, then the exception is shown.
 TEST_F(WavMp3Form, FailuresBeforeARefusedJobAreStillTold) {
-    Ini("[WAV_MP3]\nBTNONAJI=1\n");
+    Ini("[WAV_MP3]\nBTNONAJI=1\nBITRATE=7\n");
     Show("FmWAV_MP3");
-    const std::string mp3 = File("a.mp3"), text = File("b.wav", "not sound\n");
-    dialogs.Files = {{mp3, text}};
+    const std::string mp3 = File("a.mp3"), wav = Wav("b.wav");
+    dialogs.Files = {{mp3, wav}};
     FmWAV_MP3->btn_addClick(FmWAV_MP3->btn_add);
     dialogs.Calls.clear();
     EXPECT_THROW(FmWAV_MP3->btn_executeClick(FmWAV_MP3->btn_execute), EGogoTeaError);
