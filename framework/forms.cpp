@@ -653,8 +653,9 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::Terminate() {
-    QTimer::singleShot(0, [] {
-        if (Application) Application->terminated_ = true;
+    // This application ends, not whichever one is current when the posted call runs.
+    QTimer::singleShot(0, [self = TGuardedRef<TApplication>(this)] {
+        if (TApplication* app = self.Get()) app->terminated_ = true;
     });
 }
 

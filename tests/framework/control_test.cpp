@@ -387,6 +387,19 @@ TEST(Application, TerminateLetsTheHandlerFinishAndRunsNoCloseHandler) {
     EXPECT_EQ(log, (std::vector<std::string>{"handler ran on"}));
 }
 
+TEST(Application, AnEndedApplicationsTerminateDoesNotEndTheNextOne) {
+    {
+        OwnApplication first;
+        first.app.Terminate(); // gone before its posted call runs
+    }
+    OwnApplication second;
+    Application->ProcessMessages();
+    EXPECT_FALSE(second.app.Terminated());
+    second.app.Terminate();
+    Application->ProcessMessages();
+    EXPECT_TRUE(second.app.Terminated());
+}
+
 TEST(Application, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
     ScriptedDialogs dialogs;
     std::vector<std::string> log;
