@@ -10,9 +10,12 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
@@ -799,6 +802,14 @@ void PostMessage(TControl* control, unsigned msg, std::intptr_t wParam, std::int
 }
 
 void InitFramework() {
+    // The standard dialogs and the message boxes' buttons speak the programs' language, whatever
+    // the user's locale; without the translations installed they stay in English.
+    static QPointer<QTranslator> dialogTexts; // goes with the application that owns it
+    if (!dialogTexts && QCoreApplication::instance()) {
+        dialogTexts = new QTranslator(QCoreApplication::instance());
+        if (dialogTexts->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(dialogTexts);
+    }
     if (!Application) Application = new TApplication(nullptr);
     if (!Screen) Screen = new TScreen(nullptr);
 }

@@ -3,6 +3,7 @@
 #include "framework/menus.h"
 #include "tests/framework/test_helpers.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <string>
@@ -398,6 +399,12 @@ TEST(Application, AnEndedApplicationsTerminateDoesNotEndTheNextOne) {
     second.app.Terminate();
     Application->ProcessMessages();
     EXPECT_TRUE(second.app.Terminated());
+}
+
+// The real message boxes and file dialogs take their button and field texts from Qt.
+TEST(Application, StandardDialogTextsAreJapaneseWhateverTheLocale) {
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "キャンセル");
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:").toStdString(), "アドレス:");
 }
 
 TEST(Application, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
