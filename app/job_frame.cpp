@@ -90,9 +90,6 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 namespace {
 
-// The longest file name the file systems take, in bytes.
-constexpr std::size_t kMaxNameBytes = 255;
-
 // `name` cut to at most `bytes`, never inside a UTF-8 character.
 std::string CutName(const std::string& name, std::size_t bytes) {
     if (name.size() <= bytes) return name;
@@ -130,7 +127,7 @@ bool JobOutput::Create() {
     const std::string folder = slash == std::string::npos ? "" : final_.substr(0, slash + 1);
     const std::string name = final_.substr(folder.size());
     constexpr std::string_view suffix = ".part";
-    const std::string stem = CutName(name, kMaxNameBytes - 1 - 6 - suffix.size());
+    const std::string stem = CutName(name, kMaxFileNameBytes - 1 - 6 - suffix.size());
     // A name that is taken is tried again with other characters; other failures are final.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = folder + stem + "." + RandomTag() + std::string(suffix);
@@ -169,6 +166,15 @@ void JobOutput::Discard() {
     if (!created_) return;
     created_ = false;
     platform::Files().DeleteFile(temp_);
+}
+
+bool JobOutput::FinalTaken() const {
+    struct stat st {};
+    return lstat(final_.c_str(), &st) == 0;
+}
+
+void JobOutput::Keep() {
+    created_ = false;
 }
 
 CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, const std::string& what,

@@ -60,6 +60,9 @@ void LogItemFailure(BasicJobView& view, const std::string& source, const std::st
 // Whether the two paths name one file (the same text, or the same file on disk).
 bool SameFile(const std::string& a, const std::string& b);
 
+// The longest file name the file systems take, in bytes.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
 // One file a job makes. Its writer (the encoder, the decoder, or the program's own stream
 // opened with platform::Files().OpenForWrite(Path(), false)) writes under Path(): a fresh name
 // in the final file's folder, "<final name>.<6 characters>.part", made only where no file is.
@@ -87,6 +90,10 @@ public:
     Result Commit();
     // Removes an output that was not committed.
     void Discard();
+    // Whether anything (a file, a folder, a link) has the final name.
+    bool FinalTaken() const;
+    // Leaves the output under Path() for good, beside the final name: it is no longer removed.
+    void Keep();
 
 private:
     std::string final_;

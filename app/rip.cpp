@@ -72,20 +72,35 @@ std::string TrackText(int32_t trackNo) {
 // Where record `r` is written; false, after telling the user, when the work folder of
 // "[CD_CD]" cannot be made.
 bool SetTrackPaths(TrackRecord& r, const std::string& modeTag, const std::string& saveFolder) {
-    if (modeTag != kCdCdTag) {
-        // The folder's text is used as it is: chosen through the browse button it ends in "/".
-        const std::string base = saveFolder + r.FileName;
-        r.FileName = base + ".wav";
-        r.Mp3Path = base + ".mp3";
-        return true;
+    if (modeTag == kCdCdTag) {
+        const std::string folder = WorkFolder();
+        if (!FolderExists(folder) && !platform::Files().CreateDirectory(folder)) {
+            ShowMessage(ProgramDir() + "/tmp2フォルダが作成できませんでした。");
+            return false;
+        }
+    } else {
+        r.Mp3Path = saveFolder + r.FileName + ".mp3";
     }
-    const std::string folder = WorkFolder();
-    if (!FolderExists(folder) && !platform::Files().CreateDirectory(folder)) {
-        ShowMessage(ProgramDir() + "/tmp2フォルダが作成できませんでした。");
-        return false;
-    }
-    r.FileName = WorkFilePath(r.FileName);
+    r.FileName = TrackWavPath(r.FileName, modeTag, saveFolder);
     return true;
+}
+
+// The end of a track whose prepare or read failed. What was read is kept, but never in place
+// of a file that is there: the user may hold a complete rip under that name.
+TrackEnd EndFailedRead(JobOutput& output, WavFile& file, int64_t total, std::string why,
+                       const TrackRecord& r, RipView& view) {
+    if (total == 0 || !file.Close()) {
+        output.Discard();
+    } else if (output.FinalTaken()) {
+        output.Keep();
+        why += "、読み込めた部分は" + output.Path() + "に残しました";
+    } else {
+        // Its header counts no data, so it never passes for a whole track.
+        output.Commit();
+    }
+    ShowMessage("ripping error");
+    LogItemFailure(view, r.FileName, kRipFailed, why);
+    return TrackEnd::Failed;
 }
 
 TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
@@ -114,7 +129,9 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
     view.WriteLog(TrackText(r.TrackNo) + "リッピング開始[FileName=" + r.FileName + "]");
 
     // A track the reader did not prepare is not read: no chunk of it would ever end the loop.
-    bool readError = ctx.Status < 0 || count <= 0;
+    const int32_t prepareStatus = ctx.Status;
+    const bool prepared = prepareStatus >= 0 && count > 0;
+    bool readError = !prepared;
     int64_t total = 0;
     int chunks = 0;
     while (!readError && stored) {
@@ -142,16 +159,18 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
     view.SetProgress(100);
     view.WriteLog(TrackText(r.TrackNo) + "リッピング終了[FileName=" + r.FileName + "]");
 
+    if (stored && !prepared) {
+        // Its numbers are not the track's: the user is told the reader's status instead.
+        return EndFailedRead(output, file, 0,
+                             prepareStatus < 0 ? CddaStatusText(prepareStatus)
+                                               : "トラックを読み込めません",
+                             r, view);
+    }
     if (stored && readError) {
         view.WriteLog(Format("Error at %d (%lld:%d)", ctx.TrackSector,
                              static_cast<long long>(int64_t{ctx.TrackSector} - start), count));
-        // What was read stays under the track's name; its header counts no data, so it never
-        // passes for a whole track.
-        if (file.Close()) output.Commit();
-        ShowMessage("ripping error");
-        LogItemFailure(view, r.FileName, kRipFailed,
-                       Format("セクタ%dを読み込めません", ctx.TrackSector));
-        return TrackEnd::Failed;
+        return EndFailedRead(output, file, total,
+                             Format("セクタ%dを読み込めません", ctx.TrackSector), r, view);
     }
     if (stored) {
         stored = WriteWavHeader(file.Fd(), static_cast<int32_t>(total));
@@ -216,6 +235,11 @@ std::string WorkFolder() {
 
 std::string WorkFilePath(const std::string& name) {
     return WorkFolder() + "/" + name + ".wav";
+}
+
+std::string TrackWavPath(const std::string& name, const std::string& modeTag,
+                         const std::string& saveFolder) {
+    return modeTag == kCdCdTag ? WorkFilePath(name) : saveFolder + name + ".wav";
 }
 
 RipResult RipTracks(CddaContext& context, TrackTableRef table, const std::string& modeTag,

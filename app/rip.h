@@ -41,6 +41,10 @@ bool FolderExists(const std::string& path);
 // `name` in it.
 std::string WorkFolder();
 std::string WorkFilePath(const std::string& name);
+// The WAV a track named `name` is ripped into: "<save folder><name>.wav", no separator put
+// between (a folder chosen through the browse button ends in "/"); with "[CD_CD]" its work file.
+std::string TrackWavPath(const std::string& name, const std::string& modeTag,
+                         const std::string& saveFolder);
 
 // What ripping asks of the CD form besides the log and the progress bar.
 class RipView : public BasicJobView {
@@ -56,12 +60,13 @@ struct RipResult {
     bool stopped = false;
 };
 
-// Rips every listed record in table order into "<save folder><FileName>.wav" (with
-// "[CD_CD]" into "tmp2" of the program folder) and sets FileName to that path and Mp3Path
-// to the same with ".mp3". Each file is written under a temporary name and takes its own name
-// only when complete; after a read error the part read so far takes it, with a header that
-// counts no data. The first error ends the ripping; every track that failed or was not reached
-// is logged as a failure of the job.
+// Rips every listed record in table order into its TrackWavPath and sets FileName to that path
+// and Mp3Path to the same with ".mp3". Each file is written under a temporary name and takes its
+// own name only when complete. A failed rip never replaces a file: when nothing was read the
+// temporary file goes; a part read takes the track's name, with a header that counts no data,
+// only where nothing has that name, and otherwise stays under its temporary name, which the
+// failure line tells. The first error ends the ripping; every track that failed or was not
+// reached is logged as a failure of the job.
 RipResult RipTracks(CddaContext& context, TrackTableRef table, const std::string& modeTag,
                     const std::string& saveFolder, RipView& view);
 

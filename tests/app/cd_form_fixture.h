@@ -102,6 +102,10 @@ protected:
     void FakeReadError(int32_t index, int32_t chunk) {
         Call<void (*)(int32_t, int32_t, int32_t)>("fakecdda_set_read_error")(index, chunk, -180);
     }
+    // Every prepare fails with `status`, as with the disc taken out after the listing.
+    void FakePrepareFails(int32_t status) {
+        Call<void (*)(int32_t)>("fakecdda_set_prepare_status")(status);
+    }
     // What the scripted reader delivers for `sectors` sectors of track `index`.
     std::vector<uint8_t> FakePcm(int32_t index, int sectors) {
         auto byte = Call<uint8_t (*)(int32_t, int64_t)>("fakecdda_byte");

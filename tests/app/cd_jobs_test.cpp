@@ -90,16 +90,23 @@ TEST_F(CdJobs, CdToMp3AfterAReadErrorEncodesOnlyTheTracksThatCompleted) {
     ShowFake({0, 30, 60, 90}, 10, "FmCD_MP3");
     FakeReadError(1, 2);
     // Files of the names the tracks have before the rip gives them paths, where a job that took
-    // a bare name would find them.
+    // a bare name would find them; and an earlier rip of the track that fails, which is neither
+    // this job's to encode nor to delete.
     const fs::path cwd = dir_ / "cwd";
     fs::create_directories(cwd);
     for (const char* name : {"t_02", "t_03", "t_03.wav"}) std::ofstream(cwd / name) << "keep";
+    svtest::WriteWav(out_ / "t_02.wav", 44100, 2, 30 * 588);
+    const std::string earlier = apptest::ReadFileText(out_ / "t_02.wav");
     {
         InFolder in(cwd);
         Run("t", out_.string() + "/");
     }
 
-    EXPECT_EQ(FilesIn(out_), (Strings{"t_01.mp3", "t_02.wav"}));
+    const Strings files = FilesIn(out_);
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(Strings(files.begin(), files.begin() + 2), (Strings{"t_01.mp3", "t_02.wav"}));
+    EXPECT_TRUE(files[2].starts_with("t_02.wav.") && files[2].ends_with(".part")) << files[2];
+    EXPECT_EQ(apptest::ReadFileText(out_ / "t_02.wav"), earlier);
     EXPECT_EQ(FilesIn(cwd), (Strings{"t_02", "t_03", "t_03.wav"}));
     EXPECT_EQ(DecodedSamples(out_ / "t_01.mp3"), 30u * 588);
     EXPECT_EQ(LogWith("エンコード"), (Strings{"[CD_MP3] " + Out("t_01.wav") + "エンコード開始",
@@ -191,25 +198,51 @@ TEST_F(CdJobs, ADriveArrivingDuringACopyLeavesTheHandOverArmed) {
     PostMessage(FmMain, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
     form_->btn_execute->Click();
 
+    const Strings files{Work("Audiotrack02.wav"), Work("Audiotrack03.wav"),
+                        Work("Audiotrack04.wav")};
     EXPECT_EQ(WorkKey(settings::kMode), "CD_CD");
-    EXPECT_NE(WorkKey(settings::kWriteDir), "");
-    EXPECT_NE(WorkKey(settings::kDelDir), "");
+    EXPECT_EQ(WorkKey(settings::kWriteDir), "\"" + (dir_ / "cdrecord").string() +
+                                                "\" dev=I,0,0 speed=0 -v -eject -audio -pad \"" +
+                                                files[0] + "\" \"" + files[1] + "\" \"" + files[2] +
+                                                "\"");
+    EXPECT_EQ(WorkKey(settings::kDelDir),
+              "\"" + files[0] + "\",\"" + files[1] + "\",\"" + files[2] + "\"");
     for (int i = 0; i < 500 && !fs::exists(Started()); ++i) usleep(10000);
     EXPECT_TRUE(fs::exists(Started()));
 }
 
-TEST_F(CdJobs, CdToCdAfterAReadErrorHandsNothingOver) {
-    // The last track: every work file is there, the last one cut.
+TEST_F(CdJobs, CdToCdThatCannotRipHandsNothingOver) {
     ShowFake({0, 30, 60, 90}, 10, "FmCD_CD");
+    // A file where the work folder belongs: nothing is read.
+    std::ofstream(dir_ / "tmp2") << "in the way";
+    form_->btn_execute->Click();
+    ASSERT_EQ(dialogs_.Calls.size(), 2u);
+    EXPECT_EQ(dialogs_.Calls[0].Text, dir_.string() + "/tmp2フォルダが作成できませんでした。");
+    EXPECT_NE(dialogs_.Calls[1].Text.find(kBar + "トラック1リッピング失敗"), std::string::npos);
+    EXPECT_EQ(FakeCalls(), "ReaderSelectDrive(0)\nReaderReadToc\n");
+    ExpectNoHandOver();
+
+    // The last track fails over the work file an earlier copy left: every work file is there,
+    // the old third one whole, and the part read beside it.
+    fs::remove(dir_ / "tmp2");
+    fs::create_directories(dir_ / "tmp2");
+    svtest::WriteWav(Work("Audiotrack03.wav"), 44100, 2, 30 * 588);
+    const std::string earlier = apptest::ReadFileText(Work("Audiotrack03.wav"));
     FakeReadError(2, 2);
+    dialogs_.Calls.clear();
     form_->btn_execute->Click();
 
-    EXPECT_EQ(FilesIn(dir_ / "tmp2"),
+    const Strings files = FilesIn(dir_ / "tmp2");
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(Strings(files.begin(), files.begin() + 3),
               (Strings{"Audiotrack01.wav", "Audiotrack02.wav", "Audiotrack03.wav"}));
+    EXPECT_TRUE(files[3].starts_with("Audiotrack03.wav.")) << files[3];
+    EXPECT_EQ(apptest::ReadFileText(Work("Audiotrack03.wav")), earlier);
     ASSERT_EQ(dialogs_.Calls.size(), 2u);
     EXPECT_EQ(dialogs_.Calls[0].Text, "ripping error");
     EXPECT_NE(dialogs_.Calls[1].Text.find(Work("Audiotrack03.wav") + "リッピング失敗"),
               std::string::npos);
+    EXPECT_NE(dialogs_.Calls[1].Text.find(Work(files[3])), std::string::npos);
     ExpectNoHandOver();
     ExpectRestored();
 }

@@ -126,12 +126,76 @@ TEST_F(Rip, AReadErrorKeepsThePartReadBehindAnEmptyHeaderAndEndsTheRip) {
     ExpectRestored();
 }
 
+// A rip that fails never takes the place of a file that is there.
+TEST_F(Rip, AFailedRipLeavesAFileOfItsNameAlone) {
+    ShowFake({0, 30, 60, 90});
+    // The disc is taken out after the listing, while the context still holds the numbers of an
+    // earlier job. The save folder is typed without its "/": the name is joined to it as it is.
+    const std::string older = "an earlier complete rip";
+    std::ofstream(dir_ / "outt_01.wav") << older;
+    form_->CddaCtx.TrackSector = 15478;
+    FakePrepareFails(-130);
+    Run("t", out_.string());
+
+    // Nothing was read: no file is made and the old one stays.
+    EXPECT_EQ(apptest::ReadFileText(dir_ / "outt_01.wav"), older);
+    Strings made;
+    for (const std::string& name : FilesIn(dir_))
+        if (name.starts_with("outt_")) made.push_back(name);
+    EXPECT_EQ(made, (Strings{"outt_01.wav"}));
+    EXPECT_EQ(FakeCalls(), "ReaderPrepareTrack(0)\nReaderSelectDrive(0)\nReaderReadToc\n");
+    ASSERT_EQ(dialogs_.Calls.size(), 3u);
+    EXPECT_EQ(dialogs_.Calls[0].Text, "ripping error");
+    const std::string& failures = dialogs_.Calls[1].Text;
+    EXPECT_NE(failures.find(kBar + (dir_ / "outt_01.wav").string() +
+                            "リッピング失敗(CDが挿入されていません)"),
+              std::string::npos)
+        << failures;
+    EXPECT_NE(failures.find(kBar + "トラック3リッピング失敗"), std::string::npos);
+    EXPECT_EQ(failures.find("15478"), std::string::npos);
+    EXPECT_EQ(dialogs_.Calls[2].Text, "Complete");
+
+    // The disc is back; track 2 fails in its middle over an earlier complete rip of it: that
+    // stays, and the part read stays beside it under its temporary name.
+    FakePrepareFails(0);
+    FakeReadError(1, 2);
+    const Bytes complete = Wav(FakePcm(1, 30));
+    std::ofstream(out_ / "t_02.wav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(complete.data()),
+               static_cast<std::streamsize>(complete.size()));
+    dialogs_.Calls.clear();
+    Run("t", out_.string() + "/");
+
+    const Strings files = FilesIn(out_);
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0], "t_01.wav");
+    EXPECT_EQ(files[1], "t_02.wav");
+    const std::string part = files[2];
+    EXPECT_TRUE(part.starts_with("t_02.wav.") && part.ends_with(".part")) << part;
+    EXPECT_TRUE(ReadBytes(out_ / "t_01.wav") == Wav(FakePcm(0, 30)));
+    EXPECT_TRUE(ReadBytes(out_ / "t_02.wav") == complete);
+    EXPECT_TRUE(ReadBytes(out_ / part) == Wav(FakePcm(1, 20), 0));
+    ASSERT_EQ(dialogs_.Calls.size(), 3u);
+    EXPECT_NE(
+        dialogs_.Calls[1].Text.find(kBar + Out("t_02.wav") +
+                                    "リッピング失敗(セクタ50を読み込めません、読み込めた部分は" +
+                                    Out(part) + "に残しました)"),
+        std::string::npos)
+        << dialogs_.Calls[1].Text;
+    ExpectRestored();
+}
+
 TEST_F(Rip, DiscCopyRipsIntoTheWorkFolderWithProgressEverySixteenthChunk) {
     // 10 000 sectors in chunks of 27: 371 chunks, a progress line after every sixteenth.
     ShowFake({0, 10000, 10010}, 27, "FmCD_CD");
     ASSERT_FALSE(fs::exists(dir_ / "tmp2"));
     FmLogMsg->Log->Lines()->Clear();
+    // A close request while the disc is read is refused: the reader stays bound to the end.
+    PostMessage(FmMain, WM_CLOSE, 0, 0);
     form_->btn_execute->Click();
+    EXPECT_TRUE(CddaReaderLoaded());
+    EXPECT_EQ(FakeCalls().find("ReaderRelease"), std::string::npos);
+    EXPECT_EQ(ReadIni().find("LEFT="), std::string::npos);
 
     EXPECT_TRUE(dialogs_.Calls.empty()); // no "Complete" in this mode
     EXPECT_EQ(FilesIn(dir_ / "tmp2"), (Strings{"Audiotrack01.wav", "Audiotrack02.wav"}));

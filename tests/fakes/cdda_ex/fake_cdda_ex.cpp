@@ -25,6 +25,7 @@ struct Script {
     int32_t multi[4] = {0, 0, 0, 0};
     bool multiSession = false;
     int32_t errorIndex = -1, errorChunk = 0, errorStatus = 0;
+    int32_t prepareStatus = 0;
     int32_t chunkSectors = 10;
     std::string log;
     // Reading state.
@@ -93,7 +94,14 @@ void Prepare(CddaContext* c, int32_t index) {
     Log("ReaderPrepareTrack(" + std::to_string(index) + ")");
     Script& s = S();
     s.prepared = -1;
+    // A track that is not prepared has no numbers: none left from an earlier track.
+    c->TrackSector = 0;
+    c->TrackSectors = 0;
     const auto count = static_cast<int32_t>(s.types.size());
+    if (s.prepareStatus < 0) {
+        c->Status = s.prepareStatus;
+        return;
+    }
     if (index < 0 || index >= count || s.types[index] != CDDA_EX_TRACK_AUDIO ||
         s.starts[index + 1] <= s.starts[index]) {
         c->Status = CDDA_EX_ERR_NO_AUDIO;
@@ -168,6 +176,9 @@ FAKE_EXPORT void fakecdda_set_read_error(int32_t index, int32_t chunk, int32_t s
     S().errorIndex = index;
     S().errorChunk = chunk;
     S().errorStatus = status;
+}
+FAKE_EXPORT void fakecdda_set_prepare_status(int32_t status) {
+    S().prepareStatus = status;
 }
 FAKE_EXPORT void fakecdda_set_chunk_sectors(int32_t sectors) {
     S().chunkSectors = sectors;

@@ -16,6 +16,9 @@ void fakecdda_set_multisession(int32_t first, int32_t last, int32_t changeTrack,
 // Reading track `index` (0-based) fails with `status` at chunk number `chunk` (1-based), after
 // delivering that chunk's bytes.
 void fakecdda_set_read_error(int32_t index, int32_t chunk, int32_t status);
+// Every ReaderPrepareTrack fails with `status` (as when the disc was taken out after the
+// listing); 0 prepares again.
+void fakecdda_set_prepare_status(int32_t status);
 void fakecdda_set_chunk_sectors(int32_t sectors);
 // Byte k of track index t reads as (t * 31 + k) & 0xFF.
 uint8_t fakecdda_byte(int32_t index, int64_t k);
