@@ -477,6 +477,16 @@ bool TFmCD_WAV::CheckTrackNames() {
     std::map<std::string, int32_t> first;
     for (const TrackRecord& r : TrackTable) {
         if (r.State != TrackRecord::Listed) continue;
+        // A name the file system cannot take would be found only once the track was read.
+        const std::string path = TrackWavPath(r.FileName, ModeTag, edt_save->Text());
+        const std::string name = path.substr(path.rfind('/') + 1);
+        if (name.size() > kMaxFileNameBytes) {
+            ShowMessage(Format("トラック%02dのファイル名", r.TrackNo) + "「" + name +
+                        "」は長すぎます(" + std::to_string(name.size()) + "バイト、" +
+                        std::to_string(kMaxFileNameBytes) +
+                        "バイトまで)。短い名前を指定して下さい。");
+            return false;
+        }
         const auto [at, added] = first.emplace(r.FileName, r.TrackNo);
         if (added) continue;
         ShowMessage(Format("トラック%02dとトラック%02dのファイル名", at->second, r.TrackNo) + "「" +

@@ -161,6 +161,15 @@ TEST_F(CdForm, NamesForAJobAndTheirDuplicates) {
     // A removed track does not count; two unnamed tracks do.
     form_->TrackTable[3].State = TrackRecord::Removed;
     EXPECT_TRUE(form_->CheckTrackNames());
+    // A file name takes 255 bytes, ".wav" and the end of a save folder without its "/"
+    // included.
+    form_->TrackTable[1].FileName = std::string(251, 'a');
+    EXPECT_TRUE(form_->CheckTrackNames());
+    form_->edt_save->SetText("/out/x");
+    EXPECT_FALSE(form_->CheckTrackNames());
+    EXPECT_EQ(dialogs_.Texts().back(), "トラック02のファイル名「x" + std::string(251, 'a') +
+                                           ".wav」は長すぎます(256バイト、255バイトまで)。"
+                                           "短い名前を指定して下さい。");
     form_->TrackTable[1].FileName = "";
     form_->TrackTable[2].FileName = "";
     EXPECT_FALSE(form_->CheckTrackNames());
@@ -250,7 +259,7 @@ TEST_F(CdForm, DriveChangesDuringAJobWaitForItsEnd) {
         FmMain->WMDeviceChange(arrival);
     }
     FmMain->ApplyHeldDeviceChanges();
-    EXPECT_GT(form_->lst_cd->Count(), 0);
+    EXPECT_EQ(Items(), (Strings{kLine2, kLine3, kLine4}));
     FmMain->ApplyHeldDeviceChanges(); // nothing is applied twice
 }
 

@@ -287,6 +287,12 @@ TEST_F(Rip, ChecksComeInTheirOrderAndChangeNothing) {
     form_->TrackTable[1].FileName = "two";
     form_->TrackTable[2].FileName = "one";
     refused("トラック01とトラック03のファイル名「one」が同じです。別々の名前を指定して下さい。");
+    // 84 characters of three bytes and ".wav" make 256 bytes, one more than a file name takes.
+    std::string tooLong;
+    for (int i = 0; i < 84; ++i) tooLong += "曲";
+    form_->TrackTable[2].FileName = tooLong;
+    refused("トラック03のファイル名「" + tooLong +
+            ".wav」は長すぎます(256バイト、255バイトまで)。短い名前を指定して下さい。");
 
     EXPECT_FALSE(fs::exists(dir_ / "never"));
     EXPECT_EQ(FakeCalls(), "ReaderSelectDrive(0)\nReaderReadToc\n"); // the reload alone
