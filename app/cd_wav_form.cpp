@@ -481,8 +481,9 @@ bool TFmCD_WAV::CheckTrackNames() {
         const std::string path = TrackWavPath(r.FileName, ModeTag, edt_save->Text());
         const std::string name = path.substr(path.rfind('/') + 1);
         if (name.size() > kMaxFileNameBytes) {
-            ShowMessage(Format("トラック%02dのファイル名", r.TrackNo) + "「" + name +
-                        "」は長すぎます(" + std::to_string(name.size()) + "バイト、" +
+            // The name itself would stretch the box past the screen: its length tells why.
+            ShowMessage(Format("トラック%02dのファイル名が長すぎます(", r.TrackNo) +
+                        std::to_string(name.size()) + "バイト、" +
                         std::to_string(kMaxFileNameBytes) +
                         "バイトまで)。短い名前を指定して下さい。");
             return false;

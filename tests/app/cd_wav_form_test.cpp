@@ -167,9 +167,9 @@ TEST_F(CdForm, NamesForAJobAndTheirDuplicates) {
     EXPECT_TRUE(form_->CheckTrackNames());
     form_->edt_save->SetText("/out/x");
     EXPECT_FALSE(form_->CheckTrackNames());
-    EXPECT_EQ(dialogs_.Texts().back(), "トラック02のファイル名「x" + std::string(251, 'a') +
-                                           ".wav」は長すぎます(256バイト、255バイトまで)。"
-                                           "短い名前を指定して下さい。");
+    EXPECT_EQ(
+        dialogs_.Texts().back(),
+        "トラック02のファイル名が長すぎます(256バイト、255バイトまで)。短い名前を指定して下さい。");
     form_->TrackTable[1].FileName = "";
     form_->TrackTable[2].FileName = "";
     EXPECT_FALSE(form_->CheckTrackNames());

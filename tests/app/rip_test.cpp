@@ -291,8 +291,8 @@ TEST_F(Rip, ChecksComeInTheirOrderAndChangeNothing) {
     std::string tooLong;
     for (int i = 0; i < 84; ++i) tooLong += "曲";
     form_->TrackTable[2].FileName = tooLong;
-    refused("トラック03のファイル名「" + tooLong +
-            ".wav」は長すぎます(256バイト、255バイトまで)。短い名前を指定して下さい。");
+    refused(
+        "トラック03のファイル名が長すぎます(256バイト、255バイトまで)。短い名前を指定して下さい。");
 
     EXPECT_FALSE(fs::exists(dir_ / "never"));
     EXPECT_EQ(FakeCalls(), "ReaderSelectDrive(0)\nReaderReadToc\n"); // the reload alone
