@@ -77,3 +77,33 @@ TEST(SonvaleStartFailure, ALockFileThatCannotBeOpenedIsTold) {
     fs::create_directory(folder.RuntimeDir() / "DoubleOpenChk.lock");
     EXPECT_EQ(ExitCode(StartAndAnswer(display, folder)), 1);
 }
+
+// Without the CD-DA reader the start tells it in a box; once the box is answered the main window
+// comes up and the program goes on without CDs.
+TEST(SonvaleStartFailure, WithoutTheReaderLibraryTheStartTellsItAndGoesOn) {
+    X display(1024, 768);
+    ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
+    // Without a window manager the main window is where main.ini puts it.
+    ProgramFolder folder("[MAIN]\nTITLE=Sonvale\nVERSION=1.00\nLEFT=100\nTOP=100\n");
+    fs::remove(folder.Dir() / "libcdda_ex.so");
+    const pid_t pid =
+        folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.Name()}});
+    auto shown = [&](bool mainWindow) {
+        for (const X::Window& w : display.TopWindows())
+            if (w.viewable && !w.overrideRedirect && w.width > 8 &&
+                (w.x == 100 && w.y == 100) == mainWindow)
+                return true;
+        return false;
+    };
+
+    ASSERT_TRUE(WaitUntil([&] { return shown(false); }, kStartTime)) << "no box came up";
+    EXPECT_TRUE(folder.LockHeld());
+    EXPECT_FALSE(shown(true)) << "the main window came before the box was answered";
+    display.MovePointer(512, 384);
+    display.Tap(kReturn);
+    display.Sync();
+    EXPECT_TRUE(WaitUntil([&] { return shown(true); }, kStartTime)) << "no main window";
+    EXPECT_FALSE(WaitExit(pid, 1s)) << "the program ended";
+    EXPECT_FALSE(shown(false));
+    KillAndReap(pid);
+}
