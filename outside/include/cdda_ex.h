@@ -86,6 +86,14 @@ typedef void (*CddaGetFunction)(CddaDescriptor* descriptor);
 
 #define CDDA_EX_GET_FUNCTION "_cdda_get_function"
 
+/* Optional export: what the last ReaderScanDrives on this context has to tell besides the
+ * drive list (a listed disc image that cannot be read, and why), as lines that each end with
+ * '\n'; empty when nothing. The text is the library's, valid until the next entry is called
+ * with this context. A library without it still binds. */
+typedef const char* (*CddaScanNotes)(const CddaContext* context);
+
+#define CDDA_EX_SCAN_NOTES "_cdda_scan_notes"
+
 #ifdef __cplusplus
 } /* extern "C" */
 
