@@ -43,6 +43,7 @@ struct Drive {
 struct Track {
     lsn_t start = 0;
     bool audio = false;
+    bool operator==(const Track&) const = default;
 };
 
 // What the library keeps per context.
@@ -371,14 +372,30 @@ int32_t Prepare(Reader& r, CddaContext* c, int32_t index) {
     r.prepared = false;
     c->Buffer = nullptr;
     c->BufferBytes = 0;
-    if (!r.cdio) {
-        // After a release or the end of a session the disc is opened again.
-        if (const int32_t status = OpenDisc(r); status != 0 && status != CDDA_EX_ERR_NO_AUDIO)
-            return status;
+    // A track that is not prepared has nothing to read.
+    c->TrackSector = 0;
+    c->TrackSectors = 0;
+    // The disc is looked at afresh for every track: one taken out, or changed for another,
+    // since its tracks were listed is not read.
+    const std::vector<Track> listed = r.tracks;
+    const lsn_t listedLeadOut = r.leadOut;
+    int32_t status = OpenDisc(r);
+    if (status == CDDA_EX_ERR_NO_AUDIO) status = 0;
+    if (status == 0 && !listed.empty() && (listed != r.tracks || listedLeadOut != r.leadOut))
+        status = CDDA_EX_ERR_NO_DISC;
+    if (status != 0) {
+        // The listed disc stays the one that may be read.
+        r.CloseDevice();
+        if (!listed.empty()) {
+            r.tracks = listed;
+            r.leadOut = listedLeadOut;
+        }
+        return status;
     }
     if (index < 0 || index >= static_cast<int32_t>(r.tracks.size()) || !r.tracks[index].audio)
         return CDDA_EX_ERR_NO_AUDIO;
-    if (const int32_t status = OpenParanoia(r); status != 0) return status;
+    status = OpenParanoia(r);
+    if (status != 0) return status;
     const auto track = static_cast<track_t>(r.firstTrack + index);
     const lsn_t first = cdio_cddap_track_firstsector(r.drive, track);
     const lsn_t last = cdio_cddap_track_lastsector(r.drive, track);

@@ -253,14 +253,18 @@ TEST_F(Images, NothingToReadIsAnErrorNeverAnEmptySuccess) {
     Reader r;
     Open(r, MixedDisc());
     r.ReadChunk(); // nothing prepared yet
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
     EXPECT_EQ(r.ctx.BufferBytes, 0);
+    r.Prepare(3);
+    ASSERT_EQ(r.ctx.Status, 0);
     for (int32_t index : {0, 4, 99, -1, 100000}) {
         SCOPED_TRACE(index);
         r.Prepare(index); // the data track, and tracks that do not exist
-        EXPECT_LT(r.ctx.Status, 0);
+        EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NO_AUDIO);
+        EXPECT_EQ(r.ctx.TrackSector, 0);
+        EXPECT_EQ(r.ctx.TrackSectors, 0);
         r.ReadChunk();
-        EXPECT_LT(r.ctx.Status, 0);
+        EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
         EXPECT_EQ(r.ctx.BufferBytes, 0);
     }
     // A track read to its end is no longer prepared.
@@ -268,26 +272,46 @@ TEST_F(Images, NothingToReadIsAnErrorNeverAnEmptySuccess) {
     r.ReadTrack();
     ASSERT_GT(r.ctx.Status, 0);
     r.ReadChunk();
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
 }
 
-TEST_F(Images, NoSelectionOrNoDiscGivesAnEmptyTable) {
+TEST_F(Images, NoSelectionOrNoDiscGivesAnEmptyTableAndNothingToPrepare) {
     Reader r;
     const int index = Open(r, MixedDisc());
     ASSERT_EQ(r.ctx.TrackCount, 4);
+    const auto failedPrepare = [&r](int32_t track, int32_t status) {
+        r.Prepare(track);
+        EXPECT_EQ(r.ctx.Status, status);
+        EXPECT_EQ(r.ctx.TrackSector, 0);
+        EXPECT_EQ(r.ctx.TrackSectors, 0);
+    };
+    // Another disc in the drive between two tracks: not read under the listed one's tracks.
+    r.Prepare(1);
+    ASSERT_EQ(r.ctx.Status, 0);
+    WriteCdImage(dir_.Path(""), "disc",
+                 {DataTrack(300), AudioTrack(200, Pcm::Tone, 6), AudioTrack(160, Pcm::Quiet, 2),
+                  AudioTrack(75, Pcm::Tone, 3)});
+    failedPrepare(2, CDDA_EX_ERR_NO_DISC);
+    r.ReadToc(); // the new disc, listed
+    r.Prepare(1);
+    EXPECT_EQ(r.ctx.TrackSectors, 200);
+    // The image gone between two tracks.
+    std::filesystem::remove(dir_.Path("disc.bin"));
+    failedPrepare(2, CDDA_EX_ERR_NO_DISC);
+
     r.Select(-1);
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_DEVICE_NUMBER);
     r.ReadToc();
     EXPECT_EQ(r.ctx.TrackCount, 0); // the old table does not stay
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NO_DEVICE);
+    failedPrepare(1, CDDA_EX_ERR_NO_DEVICE);
 
     std::filesystem::remove(dir_.Path("disc.cue"));
     r.Select(index);
     r.ReadToc();
     EXPECT_EQ(r.ctx.TrackCount, 0);
-    EXPECT_LT(r.ctx.Status, 0);
-    r.Prepare(1);
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NO_DISC);
+    failedPrepare(1, CDDA_EX_ERR_NO_DISC);
 }
 
 TEST_F(Images, ReleaseKeepsDrivesAndSelection) {
@@ -298,7 +322,7 @@ TEST_F(Images, ReleaseKeepsDrivesAndSelection) {
     r.Release();
     EXPECT_EQ(r.ctx.Status, 0);
     r.ReadChunk(); // the prepared track went with the drive
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
     // No new scan, selection or ReaderInit: the disc opens again.
     r.ReadToc();
     EXPECT_EQ(r.ctx.TrackCount, 4);
@@ -324,7 +348,7 @@ TEST_F(Images, UnreadableSectorIsAnError) {
     // The image loses its end while the track is read.
     std::filesystem::resize_file(dir_.Path("disc.bin"), 400 * kCdSectorBytes);
     const auto bytes = r.ReadTrack();
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_READ);
     EXPECT_LT(bytes.size(), tracks_[1].bytes.size());
 }
 
