@@ -287,6 +287,7 @@ void TFmCD_WAV::ApplyModeLayout() {
 void TFmCD_WAV::ScanDrives() {
     Cdda.ReaderScanDrives(&CddaCtx);
     WriteLog(Format("CD-ROM Device Num = %d", CddaCtx.DriveCount));
+    LogCddaScanNotes(CddaCtx, ModeTag);
     if (CheckCddaStatus(CddaCtx.Status, ModeTag) == 1) {
         Cdda.ReaderRelease(&CddaCtx);
         return;

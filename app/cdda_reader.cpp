@@ -19,6 +19,7 @@ constexpr CddaFunctionTable kStubs{Stub, Stub,      Stub, IndexStub, Stub, Stub,
                                    Stub, IndexStub, Stub, Stub,      Stub};
 
 platform::LibraryHandle library = nullptr;
+CddaScanNotes scanNotes = nullptr;
 
 // The descriptor's words 1 to 10 in table order.
 template <class Entry> void Bind(Entry& entry, uintptr_t word) {
@@ -38,6 +39,8 @@ int Load(platform::LibraryHandle handle) {
         return 0;
     }
     library = handle;
+    scanNotes =
+        reinterpret_cast<CddaScanNotes>(platform::LibrarySymbol(handle, CDDA_EX_SCAN_NOTES));
     Bind(Cdda.ReaderInit, w[1]);
     Bind(Cdda.ReaderRelease, w[2]);
     Bind(Cdda.ReaderScanDrives, w[3]);
@@ -70,6 +73,7 @@ int LoadCddaReaderFile(const std::string& path) {
 void UnloadCddaReader() {
     // The entries point into the library: they go back to the stubs before it goes.
     Cdda = kStubs;
+    scanNotes = nullptr;
     if (!library) return;
     platform::UnloadLibrary(library);
     library = nullptr;
@@ -77,6 +81,15 @@ void UnloadCddaReader() {
 
 bool CddaReaderLoaded() {
     return library != nullptr;
+}
+
+void LogCddaScanNotes(const CddaContext& context, const std::string& modeTag) {
+    const char* notes = scanNotes ? scanNotes(&context) : nullptr;
+    if (!notes) return;
+    TStringList lines;
+    lines.SetText(notes);
+    for (int i = 0; i < lines.Count(); ++i)
+        if (!lines.Get(i).empty()) WriteModeLog(modeTag, lines.Get(i));
 }
 
 std::string CddaStatusText(int32_t status) {

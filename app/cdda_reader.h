@@ -37,6 +37,10 @@ int LoadCddaReaderFile(const std::string& path);
 void UnloadCddaReader();
 bool CddaReaderLoaded();
 
+// Logs with the mode tag each note of the bound library's last drive scan on `context` (a disc
+// image it cannot read, and why); nothing when the library gives no notes.
+void LogCddaScanNotes(const CddaContext& context, const std::string& modeTag);
+
 // The user's text for a negative status.
 std::string CddaStatusText(int32_t status);
 // 0 for a status of 0 or more. A negative one is logged between two bars of "■" with the mode

@@ -1,6 +1,6 @@
 // The CD-DA reader over libcdio and libcdio-paranoia: optical drives and BIN/CUE disc images
 // (CDDA_EX_IMAGES) as drives, the table of contents, and audio read through paranoia with full
-// checking.
+// checking. A scan notes the images it cannot read, and why.
 #include "outside/include/cdda_ex.h"
 
 #include <cdio/cdio.h>
@@ -9,9 +9,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,6 +31,8 @@ constexpr int kChunkSectors = 27;
 // Retries of paranoia for one sector before it gives up and skips.
 constexpr int kRetries = 20;
 constexpr int kNameBytes = CDDA_EX_DRIVE_NAME_SIZE - 1;
+// Larger than any cue sheet of a hundred tracks.
+constexpr std::uintmax_t kCueBytes = 1 << 20;
 
 struct Drive {
     std::string path;
@@ -36,12 +43,15 @@ struct Drive {
 struct Track {
     lsn_t start = 0;
     bool audio = false;
+    bool operator==(const Track&) const = default;
 };
 
 // What the library keeps per context.
 struct Reader {
     std::vector<Drive> drives;
     int selected = -1;
+    // Disc images of the last scan that cannot be read, one line each: "<cue>: <why>".
+    std::string notes;
 
     // The open disc of the selected drive.
     CdIo_t* cdio = nullptr;
@@ -109,11 +119,10 @@ std::string Cut(std::string text, std::size_t bytes) {
     return text;
 }
 
-std::string Trim(const char* text) {
-    std::string s(text);
-    const auto first = s.find_first_not_of(' ');
+std::string Trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 // "<front> (<address>)", the address kept whole: the writer command is built from it.
@@ -194,6 +203,100 @@ void ClearToc(CddaContext* c) {
     c->MultiSession = 0;
 }
 
+std::string Upper(std::string s) {
+    for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+// A cue sheet as libcdio can serve it: one FILE line, of type BINARY, naming a readable file.
+struct CueSheet {
+    std::vector<std::string> lines;
+    std::size_t fileLine = 0;
+    std::filesystem::path bin;
+};
+
+// Reads the cue sheet at `path` into `cue`; gives why the image cannot be read, or nothing.
+std::string ReadCue(const std::string& path, CueSheet& cue) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return "CUEシートがありません";
+    std::ifstream in(path, std::ios::binary);
+    if (!in || fs::is_directory(path, ec)) return "CUEシートを読めません";
+    // A disc image's data named in place of its cue is not read through line by line.
+    if (fs::file_size(path, ec) > kCueBytes) return "CUEシートではありません";
+    int files = 0;
+    std::string name, type;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (cue.lines.empty() && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+        cue.lines.push_back(line);
+        const std::string text = Trim(line);
+        const std::string keyword = Upper(text.substr(0, 5));
+        if (keyword != "FILE " && keyword != "FILE\t") continue;
+        ++files;
+        cue.fileLine = cue.lines.size() - 1;
+        // FILE "<name>" <type>, or FILE <name> <type>: the type is the last word.
+        const std::string rest = Trim(text.substr(5));
+        const auto split = rest.starts_with('"') ? rest.rfind('"') : rest.find_last_of(" \t");
+        if (split == std::string::npos || split == 0) {
+            name.clear();
+            continue;
+        }
+        name = rest.starts_with('"') ? rest.substr(1, split - 1) : Trim(rest.substr(0, split));
+        type = Trim(rest.substr(split + 1));
+    }
+    if (in.bad()) return "CUEシートを読めません";
+    if (files == 0) return "FILE行がありません";
+    if (files > 1)
+        return "FILE行が" + std::to_string(files) +
+               "行あります（読めるのはFILE行が1行のイメージだけです）";
+    if (name.empty() || type.empty()) return "FILE行にファイル名と形式がありません";
+    if (Upper(type) != "BINARY")
+        return "FILE行の形式 " + type + " は読めません（読めるのは BINARY だけです）";
+    cue.bin = fs::absolute(fs::path(path).parent_path() / name, ec);
+    if (ec) cue.bin = fs::path(path).parent_path() / name;
+    if (!fs::exists(cue.bin, ec)) return cue.bin.string() + " がありません";
+    if (!fs::is_regular_file(cue.bin, ec) || !std::ifstream(cue.bin, std::ios::binary))
+        return cue.bin.string() + " を読めません";
+    return {};
+}
+
+// libcdio takes a cue's data from "<cue name>.bin" beside it, whatever the FILE line says. So
+// the image is opened through a copy of the cue in a folder of its own, beside a link of that
+// name to the named file. libcdio opens the file at once, so folder, copy and link go at once.
+CdIo_t* OpenImage(const std::string& path, std::string& reason) {
+    namespace fs = std::filesystem;
+    CueSheet cue;
+    reason = ReadCue(path, cue);
+    if (!reason.empty()) return nullptr;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/cdda_ex-XXXXXX";
+    if (!mkdtemp(folder.data())) {
+        reason = "一時フォルダ " + folder + " を作れません: " + std::strerror(errno);
+        return nullptr;
+    }
+    const fs::path copy = fs::path(folder) / "disc.cue";
+    const fs::path link = fs::path(folder) / "disc.bin";
+    cue.lines[cue.fileLine] = "FILE \"disc.bin\" BINARY";
+    bool made = false;
+    {
+        std::ofstream out(copy, std::ios::binary);
+        for (const std::string& line : cue.lines) out << line << '\n';
+        out.close();
+        std::error_code ec;
+        fs::create_symlink(cue.bin, link, ec);
+        made = out && !ec;
+    }
+    CdIo_t* cdio = made ? cdio_open_cue(copy.c_str()) : nullptr;
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    if (!made)
+        reason = "一時フォルダ " + folder + " に書けません";
+    else if (!cdio)
+        reason = "CUEシートのトラックを読めません";
+    return cdio;
+}
+
 // Opens the selected drive's disc afresh (a disc may have been changed since) and reads its
 // table of contents into the reader. Returns a status.
 int32_t OpenDisc(Reader& r) {
@@ -201,7 +304,8 @@ int32_t OpenDisc(Reader& r) {
     if (r.selected < 0 || r.selected >= static_cast<int>(r.drives.size()))
         return CDDA_EX_ERR_NO_DEVICE;
     const Drive& d = r.drives[r.selected];
-    r.cdio = cdio_open(d.path.c_str(), d.image ? DRIVER_BINCUE : DRIVER_DEVICE);
+    std::string reason;
+    r.cdio = d.image ? OpenImage(d.path, reason) : cdio_open(d.path.c_str(), DRIVER_DEVICE);
     if (!r.cdio) return d.image ? CDDA_EX_ERR_NO_DISC : CDDA_EX_ERR_ADAPTER;
     const track_t first = cdio_get_first_track_num(r.cdio);
     const track_t count = cdio_get_num_tracks(r.cdio);
@@ -268,14 +372,30 @@ int32_t Prepare(Reader& r, CddaContext* c, int32_t index) {
     r.prepared = false;
     c->Buffer = nullptr;
     c->BufferBytes = 0;
-    if (!r.cdio) {
-        // After a release or the end of a session the disc is opened again.
-        if (const int32_t status = OpenDisc(r); status != 0 && status != CDDA_EX_ERR_NO_AUDIO)
-            return status;
+    // A track that is not prepared has nothing to read.
+    c->TrackSector = 0;
+    c->TrackSectors = 0;
+    // The disc is looked at afresh for every track: one taken out, or changed for another,
+    // since its tracks were listed is not read.
+    const std::vector<Track> listed = r.tracks;
+    const lsn_t listedLeadOut = r.leadOut;
+    int32_t status = OpenDisc(r);
+    if (status == CDDA_EX_ERR_NO_AUDIO) status = 0;
+    if (status == 0 && !listed.empty() && (listed != r.tracks || listedLeadOut != r.leadOut))
+        status = CDDA_EX_ERR_NO_DISC;
+    if (status != 0) {
+        // The listed disc stays the one that may be read.
+        r.CloseDevice();
+        if (!listed.empty()) {
+            r.tracks = listed;
+            r.leadOut = listedLeadOut;
+        }
+        return status;
     }
     if (index < 0 || index >= static_cast<int32_t>(r.tracks.size()) || !r.tracks[index].audio)
         return CDDA_EX_ERR_NO_AUDIO;
-    if (const int32_t status = OpenParanoia(r); status != 0) return status;
+    status = OpenParanoia(r);
+    if (status != 0) return status;
     const auto track = static_cast<track_t>(r.firstTrack + index);
     const lsn_t first = cdio_cddap_track_firstsector(r.drive, track);
     const lsn_t last = cdio_cddap_track_lastsector(r.drive, track);
@@ -329,6 +449,7 @@ void ReaderInit(CddaContext* c) {
         Release(r, c);
         r.drives.clear();
         r.selected = -1;
+        r.notes.clear();
         return 0;
     });
 }
@@ -345,6 +466,18 @@ void ReaderScanDrives(CddaContext* c) {
         Release(r, c);
         r.drives = FindDrives();
         if (r.selected >= static_cast<int>(r.drives.size())) r.selected = -1;
+        r.notes.clear();
+        for (const Drive& d : r.drives) {
+            if (!d.image) continue;
+            std::string reason;
+            if (CdIo_t* cdio = OpenImage(d.path, reason)) {
+                cdio_destroy(cdio);
+                continue;
+            }
+            const std::string note = d.path + ": " + reason;
+            std::fprintf(stderr, "cdda_ex: %s\n", note.c_str());
+            r.notes += note + "\n";
+        }
         c->DriveCount = static_cast<int32_t>(r.drives.size());
         std::memset(c->DriveName, 0, sizeof c->DriveName);
         for (std::size_t k = 0; k < r.drives.size(); ++k)
@@ -436,4 +569,11 @@ _cdda_get_function(CddaDescriptor* descriptor) {
         descriptor->Words[1 + i] = reinterpret_cast<uintptr_t>(one[i]);
     descriptor->Words[1 + 3] = reinterpret_cast<uintptr_t>(&ReaderSelectDrive);
     descriptor->Words[1 + 7] = reinterpret_cast<uintptr_t>(&ReaderPrepareTrack);
+}
+
+extern "C" __attribute__((visibility("default"))) const char*
+_cdda_scan_notes(const CddaContext* context) {
+    std::lock_guard<std::mutex> hold(Lock());
+    const auto found = Readers().find(context);
+    return found == Readers().end() ? "" : found->second->notes.c_str();
 }

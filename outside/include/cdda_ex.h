@@ -11,7 +11,9 @@
  * Calling order: ReaderInit; ReaderScanDrives; ReaderSelectDrive and ReaderReadToc (then
  * ReaderSessionInfo when MultiSession is not 0); per track ReaderPrepareTrack, ReaderReadChunk
  * until Status is not 0, ReaderFinishTrack; ReaderEndSession after the last track;
- * ReaderRelease closes the drive but keeps the drive list and the selection. */
+ * ReaderRelease closes the drive but keeps the drive list and the selection.
+ *
+ * A failed ReaderPrepareTrack sets TrackSector and TrackSectors to 0. */
 #ifndef SV_OUTSIDE_CDDA_EX_H
 #define SV_OUTSIDE_CDDA_EX_H
 
@@ -33,7 +35,7 @@ enum {
     CDDA_EX_TRACK_DATA = 4        /* TrackType of any other track */
 };
 
-/* Negative Status codes. */
+/* Negative Status codes; -180 and -170 have no text of their own in the program. */
 enum {
     CDDA_EX_ERR_NO_ASPI = -201,       /* never on this system */
     CDDA_EX_ERR_NO_SPTI = -200,       /* never on this system */
@@ -42,7 +44,8 @@ enum {
     CDDA_EX_ERR_ADAPTER = -160,       /* the drive cannot be opened */
     CDDA_EX_ERR_NO_DEVICE = -150,     /* no drive found, or none selected */
     CDDA_EX_ERR_DEVICE_NUMBER = -140, /* the drive index is not in the list */
-    CDDA_EX_ERR_NO_DISC = -130,       /* no disc, or its table of contents cannot be read */
+    CDDA_EX_ERR_NO_DISC = -130,       /* no disc, its table of contents cannot be read, or it
+                                         is not the disc whose tracks were listed */
     CDDA_EX_ERR_NO_AUDIO = -120       /* no audio track on the disc, or not such a track */
 };
 
@@ -85,6 +88,14 @@ typedef struct CddaDescriptor {
 typedef void (*CddaGetFunction)(CddaDescriptor* descriptor);
 
 #define CDDA_EX_GET_FUNCTION "_cdda_get_function"
+
+/* Optional export: what the last ReaderScanDrives on this context has to tell besides the
+ * drive list (a listed disc image that cannot be read, and why), as lines that each end with
+ * '\n'; empty when nothing. The text is the library's, valid until the next entry is called
+ * with this context. A library without it still binds. */
+typedef const char* (*CddaScanNotes)(const CddaContext* context);
+
+#define CDDA_EX_SCAN_NOTES "_cdda_scan_notes"
 
 #ifdef __cplusplus
 } /* extern "C" */

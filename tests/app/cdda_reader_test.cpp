@@ -7,13 +7,18 @@
 #include "app/main_form.h"
 #include "framework/stdctrls.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/cd_form_fixture.h"
 
+#include <algorithm>
 #include <dlfcn.h>
+#include <fstream>
 
 namespace {
 
 using namespace sv;
 using namespace sv::app;
+using apptest::CdForm;
+using apptest::Strings;
 
 std::string Fake(const std::string& variant) {
     return std::string(SV_BIN_DIR) + "/../tests/fakes/lib" + variant + ".so";
@@ -150,6 +155,30 @@ TEST_F(CddaBinding, ClosingTheMainWindowReleasesAndUnloadsOnce) {
     // Again (a second close attempt): only the stubs are called.
     FmMain->FormClose(FmMain, action);
     EXPECT_TRUE(SameEntries(Cdda, stubs_));
+}
+
+// A disc image the reader cannot read is a drive with no tracks; why is in the log, told by the
+// reader's scan.
+TEST_F(CdForm, ScanNotesOfTheReaderAreLoggedWithTheModeTag) {
+    std::ofstream(dir_ / "wave.cue") << "FILE \"disc.bin\" WAVE\n  TRACK 01 AUDIO\n"
+                                     << "    INDEX 01 00:00:00\n";
+    const std::string wave = (dir_ / "wave.cue").string();
+    setenv("CDDA_EX_IMAGES", (wave + ":" + cue_.string()).c_str(), 1);
+    FmLogMsg->Log->Lines()->Clear();
+    Show("FmCD_MP3");
+    EXPECT_EQ(form_->lst_cd->Count(), 3);
+    const Strings log = Log();
+    const auto note = std::find(
+        log.begin(), log.end(),
+        "[CD_MP3] " + wave + ": FILE行の形式 WAVE は読めません（読めるのは BINARY だけです）");
+    ASSERT_NE(note, log.end());
+    EXPECT_TRUE(note[-1].starts_with("[CD_MP3] CD-ROM Device Num = ")) << note[-1];
+
+    form_->cmb_drive->SetItemIndex(form_->cmb_drive->Items()->IndexOf("wave.cue (I:0:0)"));
+    ASSERT_GE(form_->cmb_drive->ItemIndex(), 0);
+    form_->cmb_driveChange(form_->cmb_drive);
+    EXPECT_EQ(form_->lst_cd->Count(), 0);
+    EXPECT_TRUE(dialogs_.Calls.empty());
 }
 
 } // namespace

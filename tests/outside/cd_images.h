@@ -46,15 +46,19 @@ struct CdImageTrack {
     int Sectors() const { return static_cast<int>(bytes.size() / kCdSectorBytes); }
 };
 
-// Writes `<stem>.bin` and `<stem>.cue` in `folder` and returns the cue's path.
+// Writes `<stem>.cue` in `folder` and its data as `binName` (a path relative to `folder`,
+// `<stem>.bin` when empty), and returns the cue's path.
 inline std::filesystem::path WriteCdImage(const std::filesystem::path& folder,
                                           const std::string& stem,
-                                          const std::vector<CdImageTrack>& tracks) {
-    const auto bin = folder / (stem + ".bin");
+                                          const std::vector<CdImageTrack>& tracks,
+                                          std::string binName = {}) {
+    if (binName.empty()) binName = stem + ".bin";
+    const auto bin = folder / binName;
     const auto cue = folder / (stem + ".cue");
+    std::filesystem::create_directories(bin.parent_path());
     std::ofstream data(bin, std::ios::binary);
     std::ofstream sheet(cue);
-    sheet << "FILE \"" << stem << ".bin\" BINARY\n";
+    sheet << "FILE \"" << binName << "\" BINARY\n";
     int sector = 0;
     for (size_t i = 0; i < tracks.size(); ++i) {
         const CdImageTrack& t = tracks[i];

@@ -17,6 +17,7 @@
 #include <vector>
 
 extern "C" void _cdda_get_function(CddaDescriptor* descriptor);
+extern "C" const char* _cdda_scan_notes(const CddaContext* context);
 
 namespace {
 
@@ -183,18 +184,87 @@ TEST_F(Images, TracksReadAsTheImagesPcmInWholeSectors) {
     EXPECT_EQ(r.ctx.Status, 0);
 }
 
+TEST_F(Images, TheBinTheCueNamesIsReadNotOneOfTheCuesName) {
+    // A decoy under the cue's own name, of other audio and another length.
+    WriteCdImage(dir_.Path(""), "album", {AudioTrack(90, Pcm::Tone, 9)});
+    const std::vector<CdImageTrack> named = {AudioTrack(120, Pcm::Noise, 4),
+                                             AudioTrack(60, Pcm::Quiet, 5)};
+    const auto quoted = WriteCdImage(dir_.Path(""), "album", named, "sub dir/the \"best\" of.bin");
+    // Unquoted, lower case, up a folder, with the line ends of another system.
+    std::filesystem::create_directories(dir_.Path("cues"));
+    std::ofstream(dir_.Path("cues/plain.cue"), std::ios::binary)
+        << "\xEF\xBB\xBFREM x\r\n  file ../sub dir/the \"best\" of.bin binary\r\n  TRACK 01 "
+           "AUDIO\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 01 00:01:45\r\n";
+    for (const auto& cue : {quoted, dir_.Path("cues/plain.cue")}) {
+        SCOPED_TRACE(cue);
+        Reader r;
+        ASSERT_GE(Open(r, cue), 0);
+        EXPECT_STREQ(_cdda_scan_notes(&r.ctx), "");
+        EXPECT_EQ(r.ctx.Status, 0);
+        ASSERT_EQ(r.ctx.TrackCount, 2);
+        EXPECT_EQ(r.ctx.TrackStart[2], 180);
+        for (int index = 0; index < 2; ++index) {
+            r.Prepare(index);
+            ASSERT_EQ(r.ctx.Status, 0);
+            EXPECT_TRUE(r.ReadTrack() == named[index].bytes) << "track " << index + 1;
+        }
+    }
+}
+
+TEST_F(Images, ImageThatCannotBeReadIsListedEmptyWithTheReasonNoted) {
+    const auto dir = dir_.Path("");
+    const std::vector<CdImageTrack> one = {AudioTrack(75, Pcm::Tone, 1)};
+    // Each has a bin under its own name beside it, which must not be read instead.
+    for (const char* stem : {"two", "wave", "gone"}) WriteCdImage(dir, stem, one);
+    const std::string track = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    std::ofstream(dir / "two.cue") << "FILE \"two.bin\" BINARY\n"
+                                   << track << "FILE \"gone.bin\" BINARY\n"
+                                   << "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+    std::ofstream(dir / "wave.cue") << "FILE \"wave.bin\" WAVE\n" << track;
+    std::ofstream(dir / "gone.cue") << "FILE \"missing one.bin\" BINARY\n" << track;
+    const auto good = WriteCdImage(dir, "good", one);
+    const std::string two = (dir / "two.cue").string(), wave = (dir / "wave.cue").string(),
+                      gone = (dir / "gone.cue").string();
+    Use(two + ":" + wave + ":" + gone + ":" + good.string());
+    Reader r;
+    r.Init();
+    r.Scan();
+    EXPECT_EQ(r.ctx.Status, 0);
+    EXPECT_EQ(std::string(_cdda_scan_notes(&r.ctx)),
+              two + ": FILE行が2行あります（読めるのはFILE行が1行のイメージだけです）\n" + wave +
+                  ": FILE行の形式 WAVE は読めません（読めるのは BINARY だけです）\n" + gone + ": " +
+                  (dir / "missing one.bin").string() + " がありません\n");
+    for (const char* name : {"two.cue", "wave.cue", "gone.cue", "good.cue"}) {
+        SCOPED_TRACE(name);
+        const int index = r.IndexOf(std::string(name) + " (I:0:0)");
+        ASSERT_GE(index, 0);
+        r.Select(index);
+        r.ReadToc();
+        const bool readable = std::string(name) == "good.cue";
+        EXPECT_EQ(r.ctx.TrackCount, readable ? 1 : 0);
+        EXPECT_EQ(r.ctx.Status, readable ? 0 : CDDA_EX_ERR_NO_DISC);
+    }
+    Use(good.string());
+    r.Scan();
+    EXPECT_STREQ(_cdda_scan_notes(&r.ctx), "");
+}
+
 TEST_F(Images, NothingToReadIsAnErrorNeverAnEmptySuccess) {
     Reader r;
     Open(r, MixedDisc());
     r.ReadChunk(); // nothing prepared yet
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
     EXPECT_EQ(r.ctx.BufferBytes, 0);
+    r.Prepare(3);
+    ASSERT_EQ(r.ctx.Status, 0);
     for (int32_t index : {0, 4, 99, -1, 100000}) {
         SCOPED_TRACE(index);
         r.Prepare(index); // the data track, and tracks that do not exist
-        EXPECT_LT(r.ctx.Status, 0);
+        EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NO_AUDIO);
+        EXPECT_EQ(r.ctx.TrackSector, 0);
+        EXPECT_EQ(r.ctx.TrackSectors, 0);
         r.ReadChunk();
-        EXPECT_LT(r.ctx.Status, 0);
+        EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
         EXPECT_EQ(r.ctx.BufferBytes, 0);
     }
     // A track read to its end is no longer prepared.
@@ -202,26 +272,46 @@ TEST_F(Images, NothingToReadIsAnErrorNeverAnEmptySuccess) {
     r.ReadTrack();
     ASSERT_GT(r.ctx.Status, 0);
     r.ReadChunk();
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
 }
 
-TEST_F(Images, NoSelectionOrNoDiscGivesAnEmptyTable) {
+TEST_F(Images, NoSelectionOrNoDiscGivesAnEmptyTableAndNothingToPrepare) {
     Reader r;
     const int index = Open(r, MixedDisc());
     ASSERT_EQ(r.ctx.TrackCount, 4);
+    const auto failedPrepare = [&r](int32_t track, int32_t status) {
+        r.Prepare(track);
+        EXPECT_EQ(r.ctx.Status, status);
+        EXPECT_EQ(r.ctx.TrackSector, 0);
+        EXPECT_EQ(r.ctx.TrackSectors, 0);
+    };
+    // Another disc in the drive between two tracks: not read under the listed one's tracks.
+    r.Prepare(1);
+    ASSERT_EQ(r.ctx.Status, 0);
+    WriteCdImage(dir_.Path(""), "disc",
+                 {DataTrack(300), AudioTrack(200, Pcm::Tone, 6), AudioTrack(160, Pcm::Quiet, 2),
+                  AudioTrack(75, Pcm::Tone, 3)});
+    failedPrepare(2, CDDA_EX_ERR_NO_DISC);
+    r.ReadToc(); // the new disc, listed
+    r.Prepare(1);
+    EXPECT_EQ(r.ctx.TrackSectors, 200);
+    // The image gone between two tracks.
+    std::filesystem::remove(dir_.Path("disc.bin"));
+    failedPrepare(2, CDDA_EX_ERR_NO_DISC);
+
     r.Select(-1);
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_DEVICE_NUMBER);
     r.ReadToc();
     EXPECT_EQ(r.ctx.TrackCount, 0); // the old table does not stay
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NO_DEVICE);
+    failedPrepare(1, CDDA_EX_ERR_NO_DEVICE);
 
     std::filesystem::remove(dir_.Path("disc.cue"));
     r.Select(index);
     r.ReadToc();
     EXPECT_EQ(r.ctx.TrackCount, 0);
-    EXPECT_LT(r.ctx.Status, 0);
-    r.Prepare(1);
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NO_DISC);
+    failedPrepare(1, CDDA_EX_ERR_NO_DISC);
 }
 
 TEST_F(Images, ReleaseKeepsDrivesAndSelection) {
@@ -232,7 +322,7 @@ TEST_F(Images, ReleaseKeepsDrivesAndSelection) {
     r.Release();
     EXPECT_EQ(r.ctx.Status, 0);
     r.ReadChunk(); // the prepared track went with the drive
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_NOT_PREPARED);
     // No new scan, selection or ReaderInit: the disc opens again.
     r.ReadToc();
     EXPECT_EQ(r.ctx.TrackCount, 4);
@@ -258,7 +348,7 @@ TEST_F(Images, UnreadableSectorIsAnError) {
     // The image loses its end while the track is read.
     std::filesystem::resize_file(dir_.Path("disc.bin"), 400 * kCdSectorBytes);
     const auto bytes = r.ReadTrack();
-    EXPECT_LT(r.ctx.Status, 0);
+    EXPECT_EQ(r.ctx.Status, CDDA_EX_ERR_READ);
     EXPECT_LT(bytes.size(), tracks_[1].bytes.size());
 }
 
