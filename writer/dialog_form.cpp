@@ -17,11 +17,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
-#include <cstdio>
 #include <exception>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace sv::writer {
 
@@ -283,22 +282,13 @@ void TFmDialog::RunWriteCommand(const std::string& commandLine) {
 }
 
 std::optional<int> TFmDialog::RunWriter(const std::string& commandLine) {
-    // Our output may be a pipe whose reader has gone; that must not end us in mid-write, and the
-    // writer, whose output runs through us, with us. The writer itself starts with the default.
-    struct IgnoreBrokenPipe {
-        struct sigaction previous {};
-        IgnoreBrokenPipe() {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigaction(SIGPIPE, &ignore, &previous);
-        }
-        ~IgnoreBrokenPipe() { sigaction(SIGPIPE, &previous, nullptr); }
-    } ignoreBrokenPipe;
+    // The log takes all the writer says; our own output only what it takes without waiting, so
+    // an output nobody reads can hold neither the writer nor us.
     std::ofstream log(WriterLogPath(), std::ios::binary | std::ios::trunc);
-    auto echo = [&log](std::string_view text) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+    const platform::OutputCopy out(STDOUT_FILENO);
+    auto echo = [&log, &out](std::string_view text) {
         if (log) log.write(text.data(), static_cast<std::streamsize>(text.size())).flush();
+        out.Write(text);
     };
     if (platform::TrimBlanks(commandLine).empty()) {
         echo("Trelvik: 書込みコマンドがありません。\n");
