@@ -78,25 +78,34 @@ std::uint32_t TotalSize(const std::string& list) {
     return total;
 }
 
-// Marks the dialog as ending for its scope; a failure on the way (main.ini that cannot be written)
-// leaves the dialog open, and usable again.
-class Ending {
+} // namespace
+
+// Marks the dialog as ending for its scope: the countdown goes and the buttons, which would do
+// nothing now, no longer look live. A failure on the way (main.ini that cannot be written) leaves
+// the dialog open, and usable again.
+class TFmDialog::Ending {
 public:
-    explicit Ending(bool& flag) : flag_(flag), failures_(std::uncaught_exceptions()) {
-        flag_ = true;
+    explicit Ending(TFmDialog& dialog) : dialog_(dialog), failures_(std::uncaught_exceptions()) {
+        dialog_.lbl_sec->SetVisible(false);
+        dialog_.lbl3->SetVisible(false);
+        Enable(false);
     }
     ~Ending() {
-        if (std::uncaught_exceptions() > failures_) flag_ = false;
+        if (std::uncaught_exceptions() > failures_) Enable(true);
     }
     Ending(const Ending&) = delete;
     Ending& operator=(const Ending&) = delete;
 
 private:
-    bool& flag_;
+    void Enable(bool usable) {
+        dialog_.ending_ = !usable;
+        dialog_.btn_ok->SetEnabled(usable);
+        dialog_.btn_cancel->SetEnabled(usable);
+    }
+
+    TFmDialog& dialog_;
     int failures_;
 };
-
-} // namespace
 
 TFmDialog::TFmDialog(TComponent* owner, std::string programDir)
     : TForm(owner), programDir_(std::move(programDir)) {
@@ -237,7 +246,7 @@ void TFmDialog::btn_okClick(TObject* sender) {
         else
             ShowMessage("コマンドがありません。中止します。");
     } else if (tag == kTagCancel) {
-        Ending ending(ending_);
+        Ending ending(*this);
         CleanUpWork();
         RestartSonvale(restart);
         Application->Terminate();
@@ -260,7 +269,7 @@ void TFmDialog::btn_Lve(TObject* sender) {
 }
 
 void TFmDialog::RunWriteCommand(const std::string& commandLine) {
-    Ending ending(ending_);
+    Ending ending(*this);
     const std::string restart = RestartPath();
     Application->Minimize();
     Application->ProcessMessages();

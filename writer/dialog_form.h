@@ -58,6 +58,8 @@ public:
     std::string WriterLogPath() const;
 
 private:
+    class Ending;
+
     void CreateControls();
     std::string RestartPath() const;
     void RestartSonvale(const std::string& path);
