@@ -107,8 +107,9 @@ private:
     int failures_;
 };
 
-TFmDialog::TFmDialog(TComponent* owner, std::string programDir)
-    : TForm(owner), programDir_(std::move(programDir)) {
+TFmDialog::TFmDialog(TComponent* owner, std::string programDir,
+                     std::unique_ptr<platform::InstanceLock> instanceLock)
+    : TForm(owner), programDir_(std::move(programDir)), instanceLock_(std::move(instanceLock)) {
     BeginLoading();
     SetName("FmDialog");
     SetCaption("書込み開始確認");
@@ -336,6 +337,8 @@ void TFmDialog::RestartSonvale(const std::string& path) {
     // A Sonvale started while the old one still holds the lock would end silently at once.
     platform::WaitUntilLockFree(platform::kSonvaleInstanceLock,
                                 std::chrono::milliseconds(kLockWaitMs));
+    // Everything of this write is done; the next one, which this Sonvale may hand over, is free.
+    instanceLock_.reset();
     platform::StartProgram(path);
 }
 
