@@ -28,5 +28,7 @@ private:
 
 // The lock of Sonvale's single instance, which Trelvik waits for before starting Sonvale again.
 inline constexpr const char* kSonvaleInstanceLock = "DoubleOpenChk";
+// The lock of Trelvik's single instance: one disc write at a time.
+inline constexpr const char* kTrelvikInstanceLock = "DoubleWriteChk";
 
 } // namespace sv::platform

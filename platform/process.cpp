@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -281,6 +283,67 @@ bool StartProgram(const std::string& path) {
 
 bool OpenDocument(const std::string& path) {
     return StartDetached({"xdg-open", path});
+}
+
+OutputCopy::OutputCopy(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return;
+    if (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) {
+        kind_ = Kind::File;
+        fd_ = fd;
+    } else if (S_ISSOCK(st.st_mode)) {
+        kind_ = Kind::Socket;
+        fd_ = fd;
+    } else {
+        // Our own opening of the same pipe or terminal: non-blocking there leaves alone the one
+        // that we share with the programs that started us.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        fd_ = open(self.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd_ >= 0) kind_ = Kind::Unblocked;
+    }
+}
+
+OutputCopy::~OutputCopy() {
+    if (kind_ == Kind::Unblocked) close(fd_);
+}
+
+void OutputCopy::Write(std::string_view text) const {
+    if (kind_ == Kind::None) return;
+    if (kind_ == Kind::Socket) {
+        while (send(fd_, text.data(), text.size(), MSG_DONTWAIT | MSG_NOSIGNAL) < 0 &&
+               errno == EINTR) {
+        }
+        return;
+    }
+    // A gone reader raises SIGPIPE and a terminal that stops background writers SIGTTOU; held
+    // back here, the one is taken away again and the other lets the write through.
+    sigset_t held, before, pending;
+    sigemptyset(&held);
+    sigaddset(&held, SIGPIPE);
+    sigaddset(&held, SIGTTOU);
+    pthread_sigmask(SIG_BLOCK, &held, &before);
+    sigpending(&pending);
+    const bool pipeWasPending = sigismember(&pending, SIGPIPE) == 1;
+    bool brokenPipe = false;
+    while (!text.empty()) {
+        const ssize_t n = write(fd_, text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            brokenPipe = errno == EPIPE;
+            break;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+        if (kind_ == Kind::Unblocked) break; // what did not fit is dropped
+    }
+    if (brokenPipe && !pipeWasPending) {
+        sigset_t pipeOnly;
+        sigemptyset(&pipeOnly);
+        sigaddset(&pipeOnly, SIGPIPE);
+        const timespec now{};
+        while (sigtimedwait(&pipeOnly, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 } // namespace sv::platform

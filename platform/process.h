@@ -41,4 +41,23 @@ bool StartProgram(const std::string& path);
 // Opens a document with the desktop's handler (xdg-open). False when that could not be started.
 bool OpenDocument(const std::string& path);
 
+// A copy of text to one of our own outputs (standard output or error) that never makes us
+// wait: a pipe or terminal that nobody reads just now (a pager, a terminal on hold, a launcher
+// that keeps the pipe) takes what fits at once and the rest is dropped. A file takes everything.
+// A reader that has gone neither ends us nor stops us as a background job. Safe from any thread.
+class OutputCopy {
+public:
+    explicit OutputCopy(int fd);
+    ~OutputCopy();
+    OutputCopy(const OutputCopy&) = delete;
+    OutputCopy& operator=(const OutputCopy&) = delete;
+
+    void Write(std::string_view text) const;
+
+private:
+    enum class Kind { None, File, Socket, Unblocked };
+    Kind kind_ = Kind::None;
+    int fd_ = -1;
+};
+
 } // namespace sv::platform

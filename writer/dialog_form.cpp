@@ -17,11 +17,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
-#include <cstdio>
 #include <exception>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace sv::writer {
 
@@ -79,28 +78,38 @@ std::uint32_t TotalSize(const std::string& list) {
     return total;
 }
 
-// Marks the dialog as ending for its scope; a failure on the way (main.ini that cannot be written)
-// leaves the dialog open, and usable again.
-class Ending {
+} // namespace
+
+// Marks the dialog as ending for its scope: the countdown goes and the buttons, which would do
+// nothing now, no longer look live. A failure on the way (main.ini that cannot be written) leaves
+// the dialog open, and usable again.
+class TFmDialog::Ending {
 public:
-    explicit Ending(bool& flag) : flag_(flag), failures_(std::uncaught_exceptions()) {
-        flag_ = true;
+    explicit Ending(TFmDialog& dialog) : dialog_(dialog), failures_(std::uncaught_exceptions()) {
+        dialog_.lbl_sec->SetVisible(false);
+        dialog_.lbl3->SetVisible(false);
+        Enable(false);
     }
     ~Ending() {
-        if (std::uncaught_exceptions() > failures_) flag_ = false;
+        if (std::uncaught_exceptions() > failures_) Enable(true);
     }
     Ending(const Ending&) = delete;
     Ending& operator=(const Ending&) = delete;
 
 private:
-    bool& flag_;
+    void Enable(bool usable) {
+        dialog_.ending_ = !usable;
+        dialog_.btn_ok->SetEnabled(usable);
+        dialog_.btn_cancel->SetEnabled(usable);
+    }
+
+    TFmDialog& dialog_;
     int failures_;
 };
 
-} // namespace
-
-TFmDialog::TFmDialog(TComponent* owner, std::string programDir)
-    : TForm(owner), programDir_(std::move(programDir)) {
+TFmDialog::TFmDialog(TComponent* owner, std::string programDir,
+                     std::unique_ptr<platform::InstanceLock> instanceLock)
+    : TForm(owner), programDir_(std::move(programDir)), instanceLock_(std::move(instanceLock)) {
     BeginLoading();
     SetName("FmDialog");
     SetCaption("書込み開始確認");
@@ -238,7 +247,7 @@ void TFmDialog::btn_okClick(TObject* sender) {
         else
             ShowMessage("コマンドがありません。中止します。");
     } else if (tag == kTagCancel) {
-        Ending ending(ending_);
+        Ending ending(*this);
         CleanUpWork();
         RestartSonvale(restart);
         Application->Terminate();
@@ -261,7 +270,7 @@ void TFmDialog::btn_Lve(TObject* sender) {
 }
 
 void TFmDialog::RunWriteCommand(const std::string& commandLine) {
-    Ending ending(ending_);
+    Ending ending(*this);
     const std::string restart = RestartPath();
     Application->Minimize();
     Application->ProcessMessages();
@@ -283,22 +292,13 @@ void TFmDialog::RunWriteCommand(const std::string& commandLine) {
 }
 
 std::optional<int> TFmDialog::RunWriter(const std::string& commandLine) {
-    // Our output may be a pipe whose reader has gone; that must not end us in mid-write, and the
-    // writer, whose output runs through us, with us. The writer itself starts with the default.
-    struct IgnoreBrokenPipe {
-        struct sigaction previous {};
-        IgnoreBrokenPipe() {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigaction(SIGPIPE, &ignore, &previous);
-        }
-        ~IgnoreBrokenPipe() { sigaction(SIGPIPE, &previous, nullptr); }
-    } ignoreBrokenPipe;
+    // The log takes all the writer says; our own output only what it takes without waiting, so
+    // an output nobody reads can hold neither the writer nor us.
     std::ofstream log(WriterLogPath(), std::ios::binary | std::ios::trunc);
-    auto echo = [&log](std::string_view text) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+    const platform::OutputCopy out(STDOUT_FILENO);
+    auto echo = [&log, &out](std::string_view text) {
         if (log) log.write(text.data(), static_cast<std::streamsize>(text.size())).flush();
+        out.Write(text);
     };
     if (platform::TrimBlanks(commandLine).empty()) {
         echo("Trelvik: 書込みコマンドがありません。\n");
@@ -337,6 +337,8 @@ void TFmDialog::RestartSonvale(const std::string& path) {
     // A Sonvale started while the old one still holds the lock would end silently at once.
     platform::WaitUntilLockFree(platform::kSonvaleInstanceLock,
                                 std::chrono::milliseconds(kLockWaitMs));
+    // Everything of this write is done; the next one, which this Sonvale may hand over, is free.
+    instanceLock_.reset();
     platform::StartProgram(path);
 }
 

@@ -3,8 +3,10 @@
 // command Sonvale left in main.ini, reports, removes the work files, clears the hand-over and
 // starts Sonvale again.
 #include "framework/forms.h"
+#include "platform/instance_lock.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,8 +24,11 @@ inline constexpr int kLockWaitMs = 5000;
 
 class TFmDialog : public TForm {
 public:
-    // `programDir`: the folder of main.ini, the writer's log and Sonvale.
-    TFmDialog(TComponent* owner, std::string programDir);
+    // `programDir`: the folder of main.ini, the writer's log and Sonvale. `instanceLock`: the
+    // lock that keeps a second Trelvik from writing too; let go just before Sonvale starts
+    // again, so that a Trelvik which it starts finds us gone.
+    TFmDialog(TComponent* owner, std::string programDir,
+              std::unique_ptr<platform::InstanceLock> instanceLock = nullptr);
     ~TFmDialog() override;
     std::string ClassName() const override { return "TFmDialog"; }
 
@@ -58,6 +63,8 @@ public:
     std::string WriterLogPath() const;
 
 private:
+    class Ending;
+
     void CreateControls();
     std::string RestartPath() const;
     void RestartSonvale(const std::string& path);
@@ -65,6 +72,7 @@ private:
     std::optional<int> RunWriter(const std::string& commandLine);
 
     std::string programDir_;
+    std::unique_ptr<platform::InstanceLock> instanceLock_;
     // Set while the dialog cleans up and ends: clicks that pile up meanwhile (behind the message
     // boxes, or the restart's wait) reach it afterwards and must start nothing more.
     bool ending_ = false;

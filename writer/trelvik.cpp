@@ -1,22 +1,54 @@
+#include "framework/exception.h"
 #include "framework/forms.h"
+#include "platform/instance_lock.h"
+#include "platform/process.h"
 #include "platform/program_folder.h"
 #include "writer/dialog_form.h"
 
 #include <QApplication>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitAlreadyRunning = 1;
+
+// Qt's notices go to standard error, which may be the pipe nobody reads that the writer's copy
+// has filled: they must not hold us either.
+void CopyNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    static const sv::platform::OutputCopy err(STDERR_FILENO);
+    err.Write((qFormatLogMessage(type, context, text) + '\n').toLocal8Bit().toStdString());
+}
+
+} // namespace
 
 // Trelvik takes no arguments: everything comes from section WORK of main.ini beside it.
 int main(int argc, char** argv) {
+    // One Trelvik at a time: two would write to the same drive. A second one ends before it
+    // reads or touches anything.
+    std::string why;
+    std::unique_ptr<sv::platform::InstanceLock> lock =
+        sv::platform::InstanceLock::Acquire(sv::platform::kTrelvikInstanceLock, &why);
+    if (!lock && why.empty()) return kExitAlreadyRunning;
+    qInstallMessageHandler(CopyNotice);
     QApplication qt(argc, argv);
     sv::InitFramework();
     sv::Application->SetTitle("Trelvik");
     sv::writer::TFmDialog* FmDialog = nullptr;
-    try {
-        sv::Application->Initialize();
-        FmDialog = new sv::writer::TFmDialog(sv::Application, sv::platform::ProgramFolder());
-        sv::Application->RegisterForm(FmDialog);
-        sv::Application->Run();
-    } catch (...) {
-        sv::Application->HandleException(sv::Application);
+    if (!lock) {
+        sv::Application->ShowException(
+            sv::Exception("二重起動防止用のファイル " +
+                          sv::platform::InstanceLock::PathFor(sv::platform::kTrelvikInstanceLock) +
+                          " を開けません。中止します。\n" + why));
+    } else {
+        try {
+            sv::Application->Initialize();
+            FmDialog = new sv::writer::TFmDialog(sv::Application, sv::platform::ProgramFolder(),
+                                                 std::move(lock));
+            sv::Application->RegisterForm(FmDialog);
+            sv::Application->Run();
+        } catch (...) {
+            sv::Application->HandleException(sv::Application);
+        }
     }
     sv::FreeAndNil(FmDialog);
     sv::DoneFramework();

@@ -59,11 +59,15 @@ protected:
         made_ = work_ / "made, 2.wav";
         WriteCdWav(kept_);
         WriteCdWav(made_);
-        // The recording "Sonvale" that Trelvik starts again.
-        MakeScript(folder_.Dir() / "Sonvale", "touch '" + Restarted().string() + "'");
+        // The recording "Sonvale" that Trelvik starts again; only once Trelvik's lock is free
+        // (neither held on nor inherited), or a write it hands over would be lost.
+        MakeScript(folder_.Dir() / "Sonvale",
+                   "flock -n \"$XDG_RUNTIME_DIR/DoubleWriteChk.lock\" touch '" +
+                       Restarted().string() + "'");
     }
     void TearDown() override {
-        if (trelvik_ > 0) sv::e2e::KillAndReap(trelvik_);
+        for (pid_t pid : {trelvik_, other_})
+            if (pid > 0) sv::e2e::KillAndReap(pid);
     }
 
     fs::path Restarted() const { return folder_.Dir().parent_path() / "restarted"; }
@@ -90,8 +94,9 @@ protected:
             << "DELDIR=\"\"" << made_.string() << "\"\"\nMODE=MP3_CD\n";
     }
 
-    // Starts Trelvik on the display with its standard output in Out().
-    void Start(const std::string& writer, X* display) {
+    // Starts Trelvik on the display with its standard output in Out(), or with both its
+    // outputs on `output`; its process id, also kept in trelvik_.
+    pid_t Start(const std::string& writer, X* display, int output = -1) {
         const std::string path = (folder_.Dir() / "Trelvik").string();
         trelvik_ = fork();
         if (trelvik_ == 0) {
@@ -99,13 +104,18 @@ protected:
             setenv("QT_QPA_PLATFORM", display ? "xcb" : "offscreen", 1);
             if (display) setenv("DISPLAY", display->Name().c_str(), 1);
             setenv("SV_WRITER_PROGRAM", writer.c_str(), 1);
-            int out = open(Out().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(out, STDOUT_FILENO);
+            if (output < 0) {
+                dup2(open(Out().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+            } else {
+                dup2(output, STDOUT_FILENO);
+                dup2(output, STDERR_FILENO);
+            }
             int null = open("/dev/null", O_RDONLY);
             dup2(null, STDIN_FILENO);
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
+        return trelvik_;
     }
 
     // Answers the result box with Return until Trelvik has ended; its exit status.
@@ -135,6 +145,7 @@ protected:
     ProgramFolder folder_;
     fs::path work_, kept_, made_;
     pid_t trelvik_ = -1;
+    pid_t other_ = -1; // a second Trelvik
 };
 
 bool ExitedWith(const std::optional<int>& status, int code) {
@@ -197,6 +208,71 @@ TEST_F(TrelvikProgram, Wait999WritesOnlyOnOk) {
         },
         kStartTime));
     EXPECT_TRUE(ExitedWith(AnswerResultAndWait(display), 0));
+    ExpectCleanedUpAndRestarted();
+}
+
+// Two Trelviks started together (a launcher clicked twice): one writes, the other ends at once
+// and touches nothing. Both have their outputs in a pipe that nobody reads, and the writer says
+// four times what a pipe holds: neither the writer nor Trelvik may wait for it, up to Trelvik's
+// end. While the writer runs, the dialog shows no countdown and no live buttons.
+TEST_F(TrelvikProgram, OneWriteAtATimeAndNothingWaitsForAnUnreadOutput) {
+    X display(1024, 768);
+    ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
+    WriteIni("0");
+    const std::string before = ReadFile(folder_.MainIni());
+    const fs::path runs = folder_.Dir().parent_path() / "runs";
+    const fs::path said = folder_.Dir().parent_path() / "said";
+    const fs::path go = folder_.Dir().parent_path() / "go";
+    constexpr int kLines = 4096;
+    const std::string line(63, 'p');
+    const std::string writer =
+        Recorder("echo run >> '" + runs.string() + "'\ni=0\nwhile [ $i -lt " +
+                 std::to_string(kLines) + " ]; do echo " + line + "; i=$((i+1)); done\ntouch '" +
+                 said.string() + "'\nwhile [ ! -e '" + go.string() + "' ]; do sleep 0.05; done");
+    int unread[2];
+    ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+    other_ = Start(writer, &display, unread[1]);
+    Start(writer, &display, unread[1]);
+    close(unread[1]);
+
+    std::optional<int> status;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            if ((status = WaitExit(other_, 0ms))) {
+                other_ = -1;
+                return true;
+            }
+            if ((status = WaitExit(trelvik_, 0ms))) {
+                trelvik_ = std::exchange(other_, -1); // the one that runs on
+                return true;
+            }
+            return false;
+        },
+        kStartTime));
+    EXPECT_TRUE(ExitedWith(status, 1));
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(said); }, kStartTime));
+    EXPECT_EQ(ReadFile(folder_.MainIni()), before);
+    EXPECT_TRUE(fs::exists(made_));
+    // The buttons have the dialog's face, and no red second is left.
+    const auto face = display.Pixel(319 + 8, 317 + 80);
+    ASSERT_TRUE(face);
+    EXPECT_EQ(display.Pixel(319 + 92 + 8, kButtonY), face);
+    EXPECT_EQ(display.Pixel(319 + 198 + 8, kButtonY), face);
+    int red = 0;
+    for (int y = 317 + 42; y < 317 + 58; ++y)
+        for (int x = 319 + 96; x < 319 + 156; ++x) red += display.Pixel(x, y) == 0xFF0000u;
+    EXPECT_EQ(red, 0);
+
+    std::ofstream(go).close();
+    EXPECT_TRUE(ExitedWith(AnswerResultAndWait(display), 0));
+    close(unread[0]);
+    EXPECT_EQ(ReadFile(runs), "run\n");
+    EXPECT_EQ(
+        ReadFile(folder_.Dir() / "cdrecord.log"), "recorder writing\n" + [&] {
+            std::string all;
+            for (int i = 0; i < kLines; ++i) all += line + "\n";
+            return all;
+        }());
     ExpectCleanedUpAndRestarted();
 }
 

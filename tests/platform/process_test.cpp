@@ -1,10 +1,13 @@
 #include "platform/process.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace sv::platform;
@@ -99,6 +102,40 @@ TEST_F(RunTest, ProgramsInheritNoneOfOurFiles) {
     for (int i = 0; i < 200 && !fs::exists(marker); ++i) usleep(10000);
     EXPECT_TRUE(fs::exists(marker));
     close(fd);
+}
+
+// Whatever our output is, a copy to it returns at once: a pipe, terminal or socket that nobody
+// reads takes what fits, a reader that has gone does not end us, a file takes everything.
+TEST_F(RunTest, AnOutputCopyNeverWaits) {
+    const std::string big(1 << 20, 'x');
+    int unread[2];
+    ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+    OutputCopy(unread[1]).Write(big);
+    close(unread[0]);
+    OutputCopy(unread[1]).Write("gone"); // SIGPIPE would end the test
+    close(unread[1]);
+
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal) | unlockpt(terminal), 0);
+    const int onHold = open(ptsname(terminal), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(onHold, 0);
+    OutputCopy(onHold).Write(big);
+    close(onHold);
+    close(terminal);
+
+    int sockets[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
+    OutputCopy(sockets[1]).Write(big);
+    close(sockets[0]);
+    OutputCopy(sockets[1]).Write("gone");
+    close(sockets[1]);
+
+    const fs::path file = dir_ / "out";
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    OutputCopy(fd).Write(big);
+    close(fd);
+    EXPECT_EQ(fs::file_size(file), big.size());
 }
 
 } // namespace

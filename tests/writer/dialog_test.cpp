@@ -123,13 +123,17 @@ TEST_F(TrelvikDialog, Wait999WaitsForOkAndOkWithoutACommandKeepsTheDialog) {
     EXPECT_FALSE(app_.Terminated());
 }
 
+// Nor may the dialog look as if it still counted or took clicks once the write has begun.
 TEST_F(TrelvikDialog, OkStopsTheCountdownBeforeTheResultCanLetATickIn) {
     WriteIni("MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\n", "[MP3_CD]\nWAIT=0\n");
     TFmDialog* d = Show();
-    bool timerOnDuringBox = false;
-    dialogs_.OnMessage = [&](const test::DialogCall&) { timerOnDuringBox |= d->Timer->Enabled(); };
+    bool liveDuringBox = false;
+    dialogs_.OnMessage = [&](const test::DialogCall&) {
+        liveDuringBox |= d->Timer->Enabled() || d->lbl_sec->Visible() || d->lbl3->Visible() ||
+                         d->btn_ok->Enabled() || d->btn_cancel->Enabled();
+    };
     d->btn_ok->Click();
-    EXPECT_FALSE(timerOnDuringBox);
+    EXPECT_FALSE(liveDuringBox);
     EXPECT_EQ(dialogs_.Calls, Calls{kSuccess});
 }
 
@@ -272,6 +276,7 @@ TEST_F(TrelvikDialog, AClickAfterTheDialogHasEndedDoesNothing) {
     dialogs_.Answers = {IDYES, IDYES};
     fs::permissions(Ini(), fs::perms::owner_read);
     EXPECT_ANY_THROW(d->btn_cancel->Click());
+    EXPECT_TRUE(d->btn_ok->Enabled() && d->btn_cancel->Enabled());
     fs::permissions(Ini(), fs::perms::owner_read | fs::perms::owner_write);
     d->btn_cancel->Click();
     EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\nMODE=\nWRITEDIR=\nDELDIR=\nSIZE=\n");
