@@ -247,7 +247,7 @@ namespace {
 
 std::string SamplingRateText(int freqLimit) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<unsigned>(freqLimit) * 0.001);
+    std::snprintf(text, sizeof text, "%.1f", freqLimit / 1000.0);
     return std::string(text) + "kHz";
 }
 

@@ -19,6 +19,7 @@
 #include "framework/menus.h"
 #include "framework/messages.h"
 #include "framework/stdctrls.h"
+#include "outside/include/vbmp3.h"
 #include "platform/file_ops.h"
 #include "platform/settings_keys.h"
 #include "platform/text.h"
@@ -62,6 +63,46 @@ std::optional<std::string> WavToMake(const std::string& item) {
     if (platform::Files().FileExists(wav)) return std::nullopt;
     return wav;
 }
+
+// Output settings of the decoder that give no WAV a disc takes, named as the settings page
+// shows them: the decoder would make every WAV only for the write to refuse them all.
+std::optional<std::string> CheckDecodeSettings(int convert, int freqLimit) {
+    const std::string where = "設定「MP3→CD , WAV→CD」のデコード設定の";
+    auto key = [](std::string_view name, int value) {
+        return "（[" + std::string(settings::kMp3Cd) + "] " + std::string(name) + "=" +
+               std::to_string(value) + "）";
+    };
+    if (convert != DECODER_CONVERT_STEREO)
+        return where + "コンバートがステレオではありません" + key(settings::kConvert, convert) +
+               "。CDにはステレオのWAVしか書き込めないため、MP3を変換できません。"
+               "ステレオにして保存して下さい。中止します。";
+    if (freqLimit != settings::kFreqLimitDefault)
+        return where + "サンプリングレートが44.1kHzではありません" +
+               key(settings::kFreqLimit, freqLimit) +
+               "。CDには44.1kHzのWAVしか書き込めないため、MP3を変換できません。"
+               "設定を保存し直して下さい。中止します。";
+    return std::nullopt;
+}
+
+// The WAVs a job decoded, made for its write only. Unless they were handed over they go again,
+// whatever ended the job: left beside their MP3s, a later job would take them for the user's own
+// and write them without decoding again.
+class DecodedWavs {
+public:
+    DecodedWavs() = default;
+    DecodedWavs(const DecodedWavs&) = delete;
+    DecodedWavs& operator=(const DecodedWavs&) = delete;
+    ~DecodedWavs() {
+        if (!handedOver_)
+            for (const std::string& wav : files) platform::Files().DeleteFile(wav);
+    }
+    void HandedOver() { handedOver_ = true; }
+
+    std::vector<std::string> files;
+
+private:
+    bool handedOver_ = false;
+};
 
 } // namespace
 
@@ -308,25 +349,40 @@ bool TFmMP3_CD::CheckDiscJob(const std::vector<std::string>& items) {
         ShowMessage("データがありません。中止します。");
         return false;
     }
-    std::vector<std::string> toMake, present;
-    for (const std::string& item : items)
-        if (auto wav = WavToMake(item)) toMake.push_back(*wav);
+    if (RefuseWrite(CheckDiscTwins(items))) return false;
+    std::vector<std::string> mp3s, toMake, present;
+    for (const std::string& item : items) {
+        if (auto wav = WavToMake(item)) {
+            mp3s.push_back(item);
+            toMake.push_back(*wav);
+        }
+    }
     for (const std::string& wav : wavs)
         if (std::find(toMake.begin(), toMake.end(), wav) == toMake.end()) present.push_back(wav);
-    // Known before anything is decoded: a list too long to hand over, or a WAV the writer
-    // would refuse only after the countdown.
+    // Known before anything is decoded: settings that make no WAV a disc takes, a list too long
+    // to hand over, a file that is not there, or a WAV the writer would refuse only after the
+    // countdown.
+    if (!toMake.empty() && RefuseWrite(CheckDecodeSettings(CONVERT, FREQLIMIT))) return false;
     return !RefuseLongHandOver(Choice(), items, toMake, settings::kModeMp3Cd) &&
-           !RefuseWrite(CheckDiscWavs(present));
+           !RefuseWrite(CheckReadable(mp3s)) && !RefuseWrite(CheckDiscWavs(present));
 }
 
 void TFmMP3_CD::btn_executeClick(TObject* /*sender*/) {
     if (!CheckListJob(lst_mp3->Count())) return;
     const std::vector<std::string> items = Items();
     if (!CheckDiscJob(items)) return;
-    RunModeJob(Frame(), [&] {
-        std::vector<std::string> made;
-        if (DecodeToWav(items, made)) StartWriter(items, made);
-    });
+    auto job = [&] {
+        DecodedWavs made;
+        if (DecodeToWav(items, made.files) && StartWriter(items, made.files)) made.HandedOver();
+    };
+    // The frame empties the list, also when the job raises: the total goes with it.
+    try {
+        RunModeJob(Frame(), job);
+    } catch (...) {
+        ShowTotalTime();
+        throw;
+    }
+    ShowTotalTime();
 }
 
 bool TFmMP3_CD::DecodeToWav(const std::vector<std::string>& items, std::vector<std::string>& made) {
@@ -341,13 +397,12 @@ bool TFmMP3_CD::DecodeToWav(const std::vector<std::string>& items, std::vector<s
     int number = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const std::string& source = items[i];
-        // Asked again: an item of another letter case may have made this WAV already.
         const std::optional<std::string> wav = WavToMake(source);
         if (!wav) continue;
         ShowItem(++number, count, PathFileName(source));
         PumpMessages();
         if (DecodeItem(decoder, source, *wav, settings, *this) != DecodeOutcome::Done) {
-            // No write with a track missing; what was decoded stays beside its MP3.
+            // No write with a track missing.
             decoder.ShutDown();
             HideInfo();
             return false;
@@ -363,11 +418,12 @@ bool TFmMP3_CD::DecodeToWav(const std::vector<std::string>& items, std::vector<s
     return true;
 }
 
-void TFmMP3_CD::StartWriter(const std::vector<std::string>& items,
+bool TFmMP3_CD::StartWriter(const std::vector<std::string>& items,
                             const std::vector<std::string>& made) {
-    // The output settings can make WAVs the writer refuses; they were made for this write only.
-    if (!HandOverWrite(Choice(), items, made, settings::kModeMp3Cd, *this))
-        for (const std::string& wav : made) platform::Files().DeleteFile(wav);
+    if (!HandOverWrite(Choice(), items, made, settings::kModeMp3Cd, *this)) return false;
+    // A Trelvik that could not be started has disarmed the section again: nothing went over.
+    return TIniFile(IniPath()).ReadString(settings::kWork, settings::kMode, "") ==
+           settings::kModeMp3Cd;
 }
 
 } // namespace sv::app

@@ -116,7 +116,9 @@ private:
     // Decodes the MP3s that have no WAV beside them; `made` gets the WAVs it wrote. False when
     // an item failed: the job ends there.
     bool DecodeToWav(const std::vector<std::string>& items, std::vector<std::string>& made);
-    void StartWriter(const std::vector<std::string>& items, const std::vector<std::string>& made);
+    // Hands the write over with `made` as the files to delete after it. True when Trelvik was
+    // started with the section armed; false when nothing went over.
+    bool StartWriter(const std::vector<std::string>& items, const std::vector<std::string>& made);
 };
 
 } // namespace sv::app

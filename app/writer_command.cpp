@@ -3,6 +3,7 @@
 #include "app/conv_paths.h"
 #include "framework/forms.h"
 #include "framework/ini_file.h"
+#include "outside/include/wav_audio.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
@@ -10,9 +11,8 @@
 #include "platform/text.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 
 namespace sv::app {
 
@@ -42,43 +42,21 @@ std::string WavOperands(const std::vector<std::string>& wavs) {
     return out;
 }
 
-std::uint32_t Le(const unsigned char* p, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-    return v;
+std::string UnreadableMessage(const std::string& path) {
+    return path + " が読み込めません。中止します。";
 }
 
 enum class WavCheck { ok, unreadable, wrongFormat };
 
-// Only 44.1 kHz, 16-bit, stereo PCM goes on an audio disc as it is.
+// Only 44.1 kHz, 16-bit, stereo PCM goes on an audio disc as it is. The chunks are walked by
+// RIFF's rule; the writer command hands wodim a file that it would walk otherwise.
 WavCheck CheckWav(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::array<unsigned char, 12> head{};
-    if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) return WavCheck::unreadable;
-    if (std::string_view(reinterpret_cast<char*>(head.data()), 4) != "RIFF" ||
-        std::string_view(reinterpret_cast<char*>(head.data()) + 8, 4) != "WAVE")
-        return WavCheck::wrongFormat;
-    bool formatOk = false;
-    std::array<unsigned char, 8> chunk{};
-    while (in.read(reinterpret_cast<char*>(chunk.data()), chunk.size())) {
-        const std::string_view id(reinterpret_cast<char*>(chunk.data()), 4);
-        const std::uint32_t size = Le(chunk.data() + 4, 4);
-        if (id == "data") return formatOk ? WavCheck::ok : WavCheck::wrongFormat;
-        if (id == "fmt ") {
-            std::array<unsigned char, 40> fmt{};
-            if (size < 16) return WavCheck::wrongFormat;
-            const std::uint32_t want = std::min<std::uint32_t>(size, fmt.size());
-            if (!in.read(reinterpret_cast<char*>(fmt.data()), want)) return WavCheck::wrongFormat;
-            std::uint32_t tag = Le(fmt.data(), 2);
-            if (tag == 0xFFFE && want >= 26) tag = Le(fmt.data() + 24, 2); // extensible
-            formatOk = tag == 1 && Le(fmt.data() + 2, 2) == 2 && Le(fmt.data() + 4, 4) == 44100 &&
-                       Le(fmt.data() + 14, 2) == 16;
-            in.seekg(static_cast<std::streamoff>(size - want + (size & 1)), std::ios::cur);
-        } else {
-            in.seekg(static_cast<std::streamoff>(size) + (size & 1), std::ios::cur);
-        }
-    }
-    return WavCheck::wrongFormat;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file) return WavCheck::unreadable;
+    const wav::Audio audio = wav::FindAudio(file.get(), wav::ChunkWalk::Riff);
+    if (!audio.readable) return WavCheck::unreadable;
+    return audio.IsCdAudio() ? WavCheck::ok : WavCheck::wrongFormat;
 }
 
 // "N:N:N" of any digit counts.
@@ -175,13 +153,39 @@ std::optional<std::string> CheckHandOver(std::string_view programDir,
     return std::nullopt;
 }
 
+std::optional<std::string> CheckDiscTwins(const std::vector<std::string>& items) {
+    std::vector<std::pair<std::string, std::string>> seen; // WAV, item
+    for (const std::string& item : items) {
+        const std::optional<std::string> wav = DiscWavOf(item);
+        if (!wav) continue;
+        for (const auto& [otherWav, other] : seen)
+            if (otherWav == *wav)
+                return other + " と " + item + " はどちらも " + *wav +
+                       " として書き込まれるため、一緒には書き込めません。"
+                       "どちらかをリストから外して下さい。中止します。";
+        seen.emplace_back(*wav, item);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckReadable(const std::vector<std::string>& files) {
+    for (const std::string& path : files) {
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+        // A folder opens, and fails at the first read.
+        if (!file || (std::fgetc(file.get()) == EOF && std::ferror(file.get())))
+            return UnreadableMessage(path);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> CheckDiscWavs(const std::vector<std::string>& wavs) {
     for (const std::string& wav : wavs) {
         switch (CheckWav(wav)) {
         case WavCheck::ok:
             break;
         case WavCheck::unreadable:
-            return wav + " が読み込めません。中止します。";
+            return UnreadableMessage(wav);
         case WavCheck::wrongFormat:
             return wav + " はCDに書き込めない形式です（44."
                          "1kHz・16ビット・ステレオのWAVだけが書き込めます）。"

@@ -75,6 +75,14 @@ std::optional<std::string> CheckHandOver(std::string_view programDir,
                                          const std::vector<std::string>& wavs,
                                          const HandOver& handOver);
 
+// A message naming two items of a disc list that stand for one WAV file ("a.mp3" and "a.MP3",
+// or "a.mp3" and "a.wav"): the disc would get one file's audio twice and never the other's.
+// Nothing when each item stands for a WAV of its own.
+std::optional<std::string> CheckDiscTwins(const std::vector<std::string>& items);
+
+// A message naming the first file that cannot be read; nothing when all can.
+std::optional<std::string> CheckReadable(const std::vector<std::string>& files);
+
 // A message naming the first file that is missing or is not the 44.1 kHz, 16-bit, stereo PCM
 // WAV the writer takes; nothing when all can be written.
 std::optional<std::string> CheckDiscWavs(const std::vector<std::string>& wavs);

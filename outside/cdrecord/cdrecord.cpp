@@ -1,20 +1,28 @@
 // The writer command Trelvik runs: the command line Sonvale prepares names drives by the CD-DA
 // reader's address "N,0,0"; wodim wants the device node. Every other argument goes to wodim
-// unchanged, and wodim's exit code is ours. SV_WRITER_PROGRAM names another program to run in
-// wodim's place (tests put a recording one there).
+// unchanged, and wodim's exit code is ours, except a WAV that wodim would read otherwise than
+// it is meant (by its name, or by its chunks): that one is handed over through a stand-in in a
+// private folder, removed again once wodim has ended, however it ended. SV_WRITER_PROGRAM names
+// another program to run in wodim's place (tests put a recording one there).
+#include "outside/include/wav_audio.h"
+
 #include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr int kBadCommandLine = 2;
+constexpr int kCannotPrepare = 3;
 constexpr int kCannotRun = 127;
 
 bool AllDigits(const std::string& text) {
@@ -43,32 +51,207 @@ std::string MapDrive(const std::string& address, std::string& error) {
     return "dev=" + address; // a device wodim knows by itself, such as dev=/dev/sr1
 }
 
+// A signal that asks us to stop: passed on to wodim while it runs, remembered before.
+volatile sig_atomic_t gChild = 0;
+volatile sig_atomic_t gStop = 0;
+
+void PassOn(int signal) {
+    if (gChild > 0)
+        kill(static_cast<pid_t>(gChild), signal);
+    else
+        gStop = signal;
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = PassOn;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// The folder of this program, from /proc/self/exe.
+std::string OwnFolder() {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return ".";
+    std::string text(path, static_cast<std::size_t>(n));
+    const auto slash = text.rfind('/');
+    return slash == 0 ? "/" : text.substr(0, slash);
+}
+
+std::string SystemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// The stand-ins of one run: a link of a ".wav" name where only the name misleads wodim, a copy
+// of the audio behind a plain 44-byte header where the chunks do (rare: a copy costs the file's
+// size in the program folder's "tmp2" and the time to write it).
+class StandIns {
+public:
+    StandIns() = default;
+    StandIns(const StandIns&) = delete;
+    StandIns& operator=(const StandIns&) = delete;
+    ~StandIns() { Remove(); }
+
+    bool Any() const { return !folder_.empty(); }
+
+    // The argument wodim gets for `arg`; empty with `error` set when its stand-in cannot be made.
+    std::string For(const std::string& arg, std::string& error) {
+        const auto dot = arg.rfind('.');
+        if (arg.empty() || arg[0] == '-' || dot == std::string::npos || arg.size() - dot != 4)
+            return arg;
+        std::string extension = arg.substr(dot);
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (extension != ".wav") return arg;
+        std::FILE* file = std::fopen(arg.c_str(), "rb");
+        if (!file) return arg; // wodim says what is wrong with it
+        const sv::wav::Audio meant = sv::wav::FindAudio(file, sv::wav::ChunkWalk::Riff);
+        const sv::wav::Audio read = sv::wav::FindAudio(file, sv::wav::ChunkWalk::Wodim);
+        const bool sameAudio =
+            read.IsCdAudioToWodim() && read.offset == meant.offset && read.size == meant.size;
+        std::string standIn;
+        // Not audio for a disc at all: not ours to mend, wodim judges it.
+        if (meant.IsCdAudio() && !(sameAudio && sv::wav::WodimTakesAsWav(arg))) {
+            char name[16];
+            std::snprintf(name, sizeof name, "/%02zu.wav", made_.size() + 1);
+            if (MakeFolder(error)) {
+                standIn = folder_ + name;
+                made_.push_back(standIn);
+                if (sameAudio ? !Link(arg, standIn, error) : !Copy(file, meant, standIn, error))
+                    standIn.clear();
+            }
+            if (!standIn.empty())
+                std::fprintf(stderr, "cdrecord: %s goes to the writer as %s (%s)\n", arg.c_str(),
+                             standIn.c_str(), sameAudio ? "a link" : "a copy of its audio");
+        } else {
+            standIn = arg;
+        }
+        std::fclose(file);
+        return standIn;
+    }
+
+    void Remove() {
+        for (const std::string& path : made_) unlink(path.c_str());
+        made_.clear();
+        if (!folder_.empty()) rmdir(folder_.c_str());
+        folder_.clear();
+    }
+
+private:
+    bool MakeFolder(std::string& error) {
+        if (!folder_.empty()) return true;
+        const std::string work = OwnFolder() + "/tmp2";
+        if (mkdir(work.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = SystemError("cannot make " + work);
+            return false;
+        }
+        std::string pattern = work + "/cdrecord-XXXXXX";
+        if (!mkdtemp(pattern.data())) {
+            error = SystemError("cannot make a folder in " + work);
+            return false;
+        }
+        folder_ = pattern;
+        return true;
+    }
+
+    static bool Link(const std::string& target, const std::string& link, std::string& error) {
+        char full[PATH_MAX];
+        if (!realpath(target.c_str(), full) || symlink(full, link.c_str()) != 0) {
+            error = SystemError("cannot link " + link + " to " + target);
+            return false;
+        }
+        return true;
+    }
+
+    static void Put(unsigned char* p, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(value >> 8 * i);
+    }
+
+    static bool Copy(std::FILE* from, const sv::wav::Audio& audio, const std::string& to,
+                     std::string& error) {
+        std::FILE* out = std::fopen(to.c_str(), "wb");
+        if (!out) {
+            error = SystemError("cannot make " + to);
+            return false;
+        }
+        const auto size = static_cast<std::uint32_t>(audio.size);
+        unsigned char h[44] = {'R', 'I', 'F', 'F', 0,  0, 0, 0, 'W', 'A', 'V', 'E',
+                               'f', 'm', 't', ' ', 16, 0, 0, 0, 1,   0,   2,   0};
+        Put(h + 4, size > UINT32_MAX - 36 ? UINT32_MAX : size + 36, 4);
+        Put(h + 24, 44100, 4), Put(h + 28, 44100 * 4, 4), Put(h + 32, 4, 2), Put(h + 34, 16, 2);
+        std::memcpy(h + 36, "data", 4);
+        Put(h + 40, size, 4);
+        bool ok = std::fwrite(h, 1, sizeof h, out) == sizeof h &&
+                  fseeko(from, static_cast<off_t>(audio.offset), SEEK_SET) == 0;
+        std::vector<char> buffer(1 << 20);
+        for (std::uint64_t left = audio.size; ok && left > 0 && !gStop;) {
+            const std::size_t want = left < buffer.size() ? left : buffer.size();
+            ok = std::fread(buffer.data(), 1, want, from) == want &&
+                 std::fwrite(buffer.data(), 1, want, out) == want;
+            left -= want;
+        }
+        ok = std::fclose(out) == 0 && ok; // a full disk may show only here
+        if (!ok) error = SystemError("cannot copy the audio of the track to " + to);
+        return ok && !gStop;
+    }
+
+    std::string folder_;
+    std::vector<std::string> made_;
+};
+
+// Runs wodim as a child, waits for its end whatever ends it, and gives its exit code (128 and
+// the signal's number for one killed).
+int RunChild(std::vector<char*>& argv) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) {
+        std::perror("cdrecord: cannot start the writer");
+        return kCannotRun;
+    }
+    if (child == 0) {
+        execvp(argv[0], argv.data());
+        std::fprintf(stderr, "cdrecord: cannot run %s: %s\n", argv[0], std::strerror(errno));
+        _exit(kCannotRun);
+    }
+    gChild = child;
+    if (gStop) kill(child, gStop);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return kCannotRun;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // Our output runs through Trelvik, which may be ended while the disc is written (a desktop
+    // offers to force its frozen window closed); a write of progress text must not then kill the
+    // writer and spoil the disc.
+    std::signal(SIGPIPE, SIG_IGN);
+    CatchStopSignals();
     const char* replacement = std::getenv("SV_WRITER_PROGRAM");
     const std::string program = replacement && *replacement ? replacement : "wodim";
     std::vector<std::string> args{program};
+    StandIns standIns;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg.rfind("dev=", 0) == 0) {
-            std::string error;
-            arg = MapDrive(arg.substr(4), error);
-            if (!error.empty()) {
-                std::fprintf(stderr, "cdrecord: %s\n", error.c_str());
-                return kBadCommandLine;
-            }
+        std::string error;
+        const bool drive = arg.rfind("dev=", 0) == 0;
+        arg = drive ? MapDrive(arg.substr(4), error) : standIns.For(arg, error);
+        if (!error.empty()) {
+            std::fprintf(stderr, "cdrecord: %s\n", error.c_str());
+            return drive ? kBadCommandLine : kCannotPrepare;
         }
+        if (gStop) return 128 + gStop;
         args.push_back(arg);
     }
     std::vector<char*> raw;
     for (std::string& a : args) raw.push_back(a.data());
     raw.push_back(nullptr);
+    if (standIns.Any()) return RunChild(raw);
+    if (gStop) return 128 + gStop;
     std::fflush(nullptr);
-    // Our output runs through Trelvik, which may be ended while the disc is written (a desktop
-    // offers to force its frozen window closed); a write of progress text must not then kill the
-    // writer and spoil the disc.
-    std::signal(SIGPIPE, SIG_IGN);
     execvp(raw[0], raw.data());
     std::fprintf(stderr, "cdrecord: cannot run %s: %s\n", program.c_str(), std::strerror(errno));
     return kCannotRun;

@@ -239,57 +239,140 @@ TEST_F(DiscForm, TheHandOverCarriesEveryItemInListOrder) {
                             a + "デコード成功", "書込み実行", command}));
 }
 
-// A file that cannot be decoded ends the job before anything is handed over; what was decoded
-// stays, and the user is told.
-TEST_F(DiscForm, ADecodeFailureHandsNothingOver) {
+// Every road that ends without a hand-over takes away the WAVs the job decoded: left beside
+// their MP3s, the next job would write them as the user's own. The window comes back with an empty
+// list and no total, and the user is told.
+TEST_F(DiscForm, AJobThatHandsNothingOverLeavesNoDecodedWav) {
     CountingDecoder decoder;
-    Show("[MP3_CD]\nDECWAIT=0\n");
     const std::string a = Mp3("a.mp3"), note = (music_ / "note.mp3").string(), c = Mp3("c.mp3");
+    const std::string b = Wav("b.wav");
     std::ofstream(note) << "not sound";
-    Drop({a, note, c});
-    Run();
-    ASSERT_EQ(dialogs_.Calls.size(), 2u);
-    EXPECT_EQ(dialogs_.Calls[0], (DialogCall{"MessageBox", note + " File Open Error!!",
-                                             "ErrorMessage", MB_ICONEXCLAMATION}));
-    EXPECT_EQ(dialogs_.Calls[1].Caption, "Error Msg");
-    EXPECT_NE(dialogs_.Calls[1].Text.find("[MP3_CD] ■■■■■" + note + "デコード失敗("),
-              std::string::npos);
-    EXPECT_EQ(decoder.shutDowns, 1);
-    EXPECT_TRUE(fs::exists(music_ / "a.wav"));
-    EXPECT_FALSE(fs::exists(music_ / "c.wav"));
-    ExpectRestoredWithoutHandOver();
-    EXPECT_TRUE(Items().empty());
+    const std::string aWav = (music_ / "a.wav").string();
+    const std::string noTrelvik = (dir_ / "Trelvik").string() + "を起動できませんでした。";
+    struct Road {
+        const char* name;
+        std::string sections;
+        Strings list;
+        std::function<void()> spoil;
+        std::string says;    // the start of the first message
+        std::string failure; // a failure line shown after it
+    };
+    const Road roads[] = {
+        {"a later MP3 fails",
+         "",
+         {a, note, c},
+         [] {},
+         note + " File Open Error!!",
+         "[MP3_CD] ■■■■■" + note + "デコード失敗("},
+        {"main.ini read-only at the hand-over",
+         "",
+         {a, b},
+         [&] { fs::permissions(IniFile(), fs::perms::owner_read); },
+         IniFile().string() + " に書き込めません",
+         ""},
+        {"no Trelvik", "", {a, b}, [&] { fs::remove(dir_ / "Trelvik"); }, noTrelvik, ""},
+        // Settings that would spoil a decode do not matter to a list of WAVs.
+        {"WAVs only, no Trelvik",
+         "CONVERT=7\nFREQLIMIT=-44100\n",
+         {b},
+         [&] { fs::remove(dir_ / "Trelvik"); },
+         noTrelvik,
+         ""},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        decoder.shutDowns = 0;
+        TFmMP3_CD* f = Show("[MP3_CD]\nDECWAIT=0\n" + road.sections);
+        Drop(road.list);
+        EXPECT_NE(f->pnl_size->Caption(), "");
+        road.spoil();
+        try {
+            Run();
+        } catch (const Exception& e) {
+            dialogs_.Calls.push_back({"exception", e.Message(), "", 0});
+        }
+        fs::permissions(IniFile(), fs::perms::owner_read | fs::perms::owner_write);
+        ASSERT_FALSE(dialogs_.Calls.empty());
+        EXPECT_EQ(dialogs_.Calls[0].Text.rfind(road.says, 0), 0u) << dialogs_.Calls[0].Text;
+        if (!road.failure.empty()) {
+            ASSERT_EQ(dialogs_.Calls.size(), 2u);
+            EXPECT_EQ(dialogs_.Calls[1].Caption, "Error Msg");
+            EXPECT_NE(dialogs_.Calls[1].Text.find(road.failure), std::string::npos);
+        }
+        EXPECT_EQ(decoder.shutDowns, 1);
+        EXPECT_FALSE(fs::exists(aWav));
+        EXPECT_FALSE(fs::exists(music_ / "c.wav"));
+        EXPECT_TRUE(fs::exists(b));
+        ExpectRestoredWithoutHandOver();
+        EXPECT_TRUE(Items().empty());
+        EXPECT_EQ(f->pnl_size->Caption(), "");
+        std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << Started().string() << "'\n";
+        fs::permissions(dir_ / "Trelvik", fs::perms::owner_all);
+    }
+    // The last road shows the settings as they were read.
+    EXPECT_EQ(FmMP3_CD->lbl_bitrate2->Caption(), "-44.1kHz");
+    EXPECT_EQ(FmMP3_CD->lbl_enctype2->Caption(), "???");
 }
 
-// What the writer would refuse only after the countdown, or Trelvik could not read whole, is
-// refused before the hand-over: a WAV of another format (by name) and a list too long, before
-// anything is decoded; WAVs that the output settings make in another format, after decoding,
-// when they go again.
+// What the writer would refuse only after the countdown, Trelvik could not read whole, or the
+// disc would get wrong, is refused by name before anything is decoded: a WAV of another format, a
+// list too long, two items that stand for one WAV, an MP3 that is not there, and output settings
+// of the decoder that make no WAV a disc takes. WAVs made in another format all the same are
+// refused after decoding, and go again.
 TEST_F(DiscForm, WhatCannotBeWrittenIsRefusedBeforeTheHandOver) {
-    const std::string a = Mp3("a.mp3"), mono = Wav("mono.wav", 1);
+    const std::string a = Mp3("a.mp3"), mono = Wav("mono.wav", 1), twin = Mp3("a.MP3");
+    const std::string gone = (music_ / "gone.mp3").string(), b = Wav("b.wav"), bMp3 = Mp3("b.mp3");
+    const std::string aWav = (music_ / "a.wav").string();
     Strings tooMany{a};
     for (int i = 0; i < 20; ++i)
         tooMany.push_back((music_ / (std::string(100, 'x') + std::to_string(i) + ".wav")).string());
-    const std::pair<Strings, std::string> cases[] = {
-        {{a, mono}, mono + " はCDに書き込めない形式です"}, {tooMany, "2046"}};
-    for (const auto& [list, says] : cases) {
-        Show("[MP3_CD]\nDECWAIT=0\n");
-        Drop(list);
+    struct Case {
+        std::string sections;
+        Strings list;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"", {a, mono}, mono + " はCDに書き込めない形式です"},
+        {"", tooMany, "2046"},
+        {"", {b, a, twin}, a + " と " + twin + " はどちらも " + aWav + " として"},
+        {"", {bMp3, b}, bMp3 + " と " + b + " はどちらも " + b + " として"},
+        {"", {b, gone}, gone + " が読み込めません"},
+        {"CONVERT=1\n",
+         {b, a},
+         "デコード設定のコンバートがステレオではありません（[MP3_CD] CONVERT=1）"},
+        {"FREQLIMIT=48000\n",
+         {a},
+         "サンプリングレートが44.1kHzではありません（[MP3_CD] FREQLIMIT=48000）"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        Show("[MP3_CD]\nDECWAIT=0\n" + c.sections);
+        Drop(c.list);
         Run();
         ASSERT_EQ(dialogs_.Calls.size(), 1u);
         EXPECT_EQ(dialogs_.Calls[0].Caption, "error msg");
-        EXPECT_NE(dialogs_.Calls[0].Text.find(says), std::string::npos) << dialogs_.Calls[0].Text;
-        EXPECT_FALSE(fs::exists(music_ / "a.wav"));
-        EXPECT_EQ(Items().size(), list.size());
+        EXPECT_NE(dialogs_.Calls[0].Text.find(c.says), std::string::npos) << dialogs_.Calls[0].Text;
+        EXPECT_FALSE(fs::exists(aWav));
+        EXPECT_EQ(Items().size(), c.list.size());
     }
 
-    Show("[MP3_CD]\nDECWAIT=0\nCONVERT=1\n");
-    Drop({a, Wav("b.wav")});
+    // A decoder that makes mono whatever it is asked for.
+    class MonoDecoder : public DecoderLibrary {
+    public:
+        MonoDecoder() { SetDecoder(this); }
+        ~MonoDecoder() override { SetDecoder(nullptr); }
+        bool SetOutput(const DecoderOutputOptions& options) override {
+            return DecoderLibrary::SetOutput(
+                {options.reserved, DECODER_CONVERT_MONO, options.sampleRate});
+        }
+    } decoder;
+    Show("[MP3_CD]\nDECWAIT=0\n");
+    Drop({a, b});
     Run();
     ASSERT_EQ(dialogs_.Calls.size(), 1u);
-    EXPECT_EQ(dialogs_.Calls[0].Text.rfind((music_ / "a.wav").string() + " はCDに", 0), 0u);
-    EXPECT_FALSE(fs::exists(music_ / "a.wav"));
-    EXPECT_TRUE(fs::exists(music_ / "b.wav"));
+    EXPECT_EQ(dialogs_.Calls[0].Text.rfind(aWav + " はCDに", 0), 0u);
+    EXPECT_FALSE(fs::exists(aWav));
+    EXPECT_TRUE(fs::exists(b));
     ExpectRestoredWithoutHandOver();
 }
 

@@ -7,6 +7,7 @@
 #include "framework/strings.h"
 #include "platform/process.h"
 #include "platform/settings_keys.h"
+#include "platform/text.h"
 #include "tests/framework/test_helpers.h"
 
 #include <cstdint>
@@ -177,6 +178,12 @@ TEST_F(WriterCommand, AHandOverTheReaderWouldCutIsRefused) {
         if (message) {
             EXPECT_NE(message->find("2046"), std::string::npos) << *message;
         }
+        // Written and read back as Trelvik reads it: whole up to the limit, cut after it.
+        TIniFile ini(Ini());
+        WriteHandOver(ini, h);
+        const std::string read = ini.ReadString(settings::kWork, settings::kWriteDir, "");
+        EXPECT_EQ(platform::CodePointCount(read), std::min<std::size_t>(length, 2047)) << length;
+        EXPECT_EQ(h.writeDir.rfind("\"" + read, 0), 0u);
     }
 }
 

@@ -1,6 +1,7 @@
 // The writer command of the program folder, run as Trelvik runs it, with a recording program in
 // wodim's place.
 #include "platform/process.h"
+#include "tests/e2e/program_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -55,5 +56,74 @@ TEST(Cdrecord, MapsDriveAddressesRefusesNonDrivesAndPassesTheExitCodeBack) {
         }
         EXPECT_NE(said.find(c.says), std::string::npos) << said;
     }
+    fs::remove_all(dir);
+}
+
+// wodim takes a file for a WAV only by a ".wav" or ".WAV" name and walks its chunks without the
+// pad byte after an odd size; the writer command hands it such files so that it reads their audio,
+// and removes what it made for that once wodim has ended, whether it failed or was killed.
+TEST(Cdrecord, WavsWodimWouldMisreadReachItAsTheirAudioAndNothingStaysBehind) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("sv-cdrecord-wav " + std::to_string(getpid()));
+    fs::create_directories(dir / "bin");
+    // A copy, so that its work folder is this test's.
+    fs::copy_file(SV_BIN_DIR "/cdrecord", dir / "bin" / "cdrecord");
+    std::string audio;
+    for (int i = 0; i < 6000; ++i) audio += static_cast<char>(i * 7 % 251);
+    auto wav = [&](const fs::path& path, const std::string& before) {
+        auto le = [](std::uint32_t v) {
+            return std::string{static_cast<char>(v), static_cast<char>(v >> 8),
+                               static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+        };
+        std::string fmt =
+            "fmt " + le(16) + le(0x00020001) + le(44100) + le(176400) + le(0x00100004);
+        std::string body = "WAVE" + fmt + before + "data" + le(audio.size()) + audio;
+        std::ofstream(path, std::ios::binary) << "RIFF" << le(body.size()) << body;
+        return path.string();
+    };
+    const std::string plain = wav(dir / "plain.wav", ""), named = wav(dir / "song.Wav", "");
+    // A tag's chunk of odd size, with its pad byte.
+    const std::string tagged =
+        wav(dir / "tagged.wav", "LIST" + std::string{5, 0, 0, 0} + "INFOx" + '\0');
+    const fs::path args = dir / "args", formats = dir / "formats", read = dir / "read";
+    const fs::path writer = dir / "writer";
+    auto received = [&](int track) { return sv::e2e::ReadFile(read / std::to_string(track)); };
+
+    // How wodim itself would take them.
+    fs::create_directories(read);
+    sv::e2e::MakeScript(writer, sv::e2e::RecorderScript(args, formats, read));
+    ASSERT_EQ(sv::platform::RunAndWait("\"" + writer.string() + "\" -audio \"" + plain + "\" \"" +
+                                       named + "\" \"" + tagged + "\""),
+              0);
+    EXPECT_EQ(sv::e2e::ReadFile(formats), "44100 2 16\nraw\nraw\n");
+    EXPECT_TRUE(received(1) == audio);
+
+    const std::pair<std::string, int> endings[] = {
+        {"exit 0", 0}, {"exit 7", 7}, {"kill -9 $$", 137}};
+    for (const auto& [ending, code] : endings) {
+        SCOPED_TRACE(ending);
+        fs::remove_all(read);
+        fs::create_directories(read);
+        fs::remove(formats);
+        sv::e2e::MakeScript(writer, sv::e2e::RecorderScript(args, formats, read) + "\n" + ending);
+        setenv("SV_WRITER_PROGRAM", writer.c_str(), 1);
+        const auto exit = sv::platform::RunAndWait("\"" + (dir / "bin" / "cdrecord").string() +
+                                                   "\" dev=1,0,0 -audio \"" + plain + "\" \"" +
+                                                   named + "\" \"" + tagged + "\"");
+        unsetenv("SV_WRITER_PROGRAM");
+        EXPECT_EQ(exit, code);
+        EXPECT_EQ(sv::e2e::ReadFile(formats), "44100 2 16\n44100 2 16\n44100 2 16\n");
+        for (int track : {1, 2, 3}) EXPECT_TRUE(received(track) == audio) << track;
+        // The file wodim reads right goes as it is; the others through the work folder.
+        std::istringstream lines(sv::e2e::ReadFile(args));
+        std::vector<std::string> got;
+        for (std::string line; std::getline(lines, line);) got.push_back(line);
+        ASSERT_EQ(got.size(), 5u);
+        EXPECT_EQ(got[2], plain);
+        for (int i : {3, 4})
+            EXPECT_EQ(got[i].rfind((dir / "bin" / "tmp2" / "cdrecord-").string(), 0), 0u) << got[i];
+        EXPECT_TRUE(fs::exists(dir / "bin" / "tmp2") && fs::is_empty(dir / "bin" / "tmp2"));
+    }
+    EXPECT_TRUE(fs::exists(named) && fs::exists(tagged));
     fs::remove_all(dir);
 }

@@ -104,11 +104,39 @@ void MakeScript(const fs::path& path, const std::string& body) {
     fs::permissions(path, fs::perms::owner_all);
 }
 
-std::string RecorderScript(const fs::path& args, const fs::path& formats) {
-    return "printf '%s\\n' \"$@\" > '" + args.string() +
-           "'\nfor a in \"$@\"; do case \"$a\" in *.wav) echo $(soxi -r \"$a\") "
-           "$(soxi -c \"$a\") $(soxi -b \"$a\") >> '" +
-           formats.string() + "';; esac; done";
+std::string RecorderScript(const fs::path& args, const fs::path& formats, const fs::path& audio) {
+    // Per track: wodim takes a file as a WAV only by a name ending in ".wav" or ".WAV", walks its
+    // chunks without RIFF's pad byte after an odd size, and reads any other file whole as raw
+    // audio.
+    return "printf '%s\\n' \"$@\" > '" + args.string() + "'\naudio='" + audio.string() + "'\n" +
+           R"SH(le() { od -An -tu1 -j "$2" -N "$3" "$1" | awk '{v=0; for (i=NF; i>0; i--) v=v*256+$i; print v}'; }
+id() { dd if="$1" bs=1 skip="$2" count=4 2>/dev/null; }
+n=0
+for a in "$@"; do
+  [ -f "$a" ] || continue
+  n=$((n+1)); size=$(stat -L -c %s "$a"); off=0; len=$size; how=raw
+  case "$a" in *.wav|*.WAV)
+    pos=0; fmt=; how=
+    while [ -z "$how" ]; do
+      if [ $((pos+8)) -gt "$size" ]; then how=raw; break; fi
+      sz=$(le "$a" $((pos+4)) 4)
+      case "$(id "$a" $pos)" in
+        RIFF) [ $((pos+12)) -le "$size" ] && [ "$(id "$a" $((pos+8)))" = WAVE ] || { how=raw; break; }
+              sz=4;;
+        "fmt ") [ "$sz" -ge 16 ] && [ $((pos+24)) -le "$size" ] || { how=raw; break; }
+              fmt="$(le "$a" $((pos+12)) 4) $(le "$a" $((pos+10)) 2) $(le "$a" $((pos+22)) 2)"
+              [ "$fmt" = "44100 2 16" ] || how=refused;;
+        data) [ -n "$fmt" ] || { how=refused; break; }
+              off=$((pos+8)); len=$sz; [ $((off+len)) -le "$size" ] || len=$((size-off)); how=$fmt;;
+      esac
+      pos=$((pos+8+sz))
+    done
+    [ "$how" = raw ] && { off=0; len=$size; };;
+  esac
+  echo "$how" >> ')SH" +
+           formats.string() + R"SH('
+  if [ -n "$audio" ] && [ "$how" != refused ]; then tail -c +$((off+1)) "$a" | head -c "$len" > "$audio/$n"; fi
+done)SH";
 }
 
 void EndProgramsOf(const fs::path& folder) {

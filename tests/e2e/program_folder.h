@@ -48,9 +48,12 @@ std::string ReadFile(const std::filesystem::path& path);
 // Writes an executable shell script of `body`.
 void MakeScript(const std::filesystem::path& path, const std::string& body);
 
-// The body of a program in the writer's place: writes its arguments to `args`, one a line, and
-// for each WAV argument its rate, channels and bits (soxi) as a line of `formats`.
-std::string RecorderScript(const std::filesystem::path& args, const std::filesystem::path& formats);
+// The body of a program in wodim's place: writes its arguments to `args`, one a line, and for
+// each file argument a line of `formats` saying how wodim would read it: "44100 2 16" for a disc
+// track of a WAV, "raw" for a file read whole as raw audio, "refused" for one wodim stops at.
+// With `audio`, the bytes wodim would write of the Nth file go to `audio`/N.
+std::string RecorderScript(const std::filesystem::path& args, const std::filesystem::path& formats,
+                           const std::filesystem::path& audio = {});
 
 // Kills every process that runs a program of `folder` (what a failing run left behind).
 void EndProgramsOf(const std::filesystem::path& folder);
