@@ -818,6 +818,13 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
     }
 }
 
+void TWinControl::Loaded() {
+    TControl::Loaded();
+    // The children's own Loaded found this control still loading and could not place them; a
+    // later move would do it only by chance, and a form shown where it was made never moves.
+    AlignControls();
+}
+
 void TWinControl::ApplyWidgetGeometry() {
     // Without a parent the position is a screen position (pop-up windows); a form's window
     // places its client widget itself.

@@ -364,6 +364,7 @@ protected:
     virtual bool DoKeyDown(int& key, TShiftState shift);
     virtual bool DoKeyPress(char32_t& key);
     virtual void ControlsAligned() {}
+    void Loaded() override;
     // Adjusts the space children may take (panels keep their bevels free).
     virtual void AdjustClientRect(TRect& rect) const { (void)rect; }
     void ApplyWidgetGeometry();

@@ -952,9 +952,14 @@ QWidget* TCustomListBox::CreateWidget() {
     QWidget* w = TCustomControl::CreateWidget();
     scrollBar_ = new QScrollBar(Qt::Vertical, w);
     scrollBar_->hide();
+    hScrollBar_ = new QScrollBar(Qt::Horizontal, w);
+    hScrollBar_->hide();
     TGuardedRef<TCustomListBox> self(this);
     QObject::connect(scrollBar_, &QScrollBar::valueChanged, [self](int v) {
         if (TCustomListBox* me = self.Get()) me->SetTopIndex(v);
+    });
+    QObject::connect(hScrollBar_, &QScrollBar::valueChanged, [self](int v) {
+        if (TCustomListBox* me = self.Get()) me->SetHorizontalPosition(v);
     });
     UpdateScrollBar();
     return w;
@@ -964,6 +969,7 @@ TRect TCustomListBox::Inner() const {
     TRect r = ClientRect();
     if (borderStyle_ == bsSingle) InflateRect(r, -2, -2);
     if (scrollBar_ && !scrollBar_->isHidden()) r.Right -= scrollBar_->sizeHint().width();
+    if (hScrollBar_ && !hScrollBar_->isHidden()) r.Bottom -= hScrollBar_->sizeHint().height();
     return r;
 }
 
@@ -982,24 +988,56 @@ void TCustomListBox::SetItemHeight(int h) {
 }
 
 int TCustomListBox::VisibleRows() const {
-    TRect r = ClientRect();
-    if (borderStyle_ == bsSingle) InflateRect(r, -2, -2);
-    return std::max(1, r.Height() / ItemHeight());
+    return std::max(1, Inner().Height() / ItemHeight());
 }
 
 void TCustomListBox::UpdateScrollBar() {
     if (!scrollBar_) return;
+    TRect all = ClientRect();
+    int b = borderStyle_ == bsSingle ? 2 : 0;
+    InflateRect(all, -b, -b);
+    int vw = scrollBar_->sizeHint().width(), hh = hScrollBar_->sizeHint().height();
+    auto rowsWith = [&](bool hBar) {
+        return std::max(1, (all.Height() - (hBar ? hh : 0)) / ItemHeight());
+    };
+    // Each bar takes room from the other's direction, so one may bring the other.
+    bool showH = horizontalExtent_ > all.Width();
+    bool showV = Count() > rowsWith(showH);
+    if (showV && !showH && horizontalExtent_ > all.Width() - vw) showH = true;
+    scrollBar_->setVisible(showV);
+    hScrollBar_->setVisible(showH);
+
     int rows = VisibleRows();
     int max = std::max(0, Count() - rows);
     topIndex_ = std::clamp(topIndex_, 0, max);
-    bool show = Count() > rows;
-    int b = borderStyle_ == bsSingle ? 2 : 0;
-    int w = scrollBar_->sizeHint().width();
-    scrollBar_->setGeometry(Width() - b - w, b, w, std::max(0, Height() - 2 * b));
+    scrollBar_->setGeometry(Width() - b - vw, b, vw, std::max(0, all.Height() - (showH ? hh : 0)));
     scrollBar_->setRange(0, max);
     scrollBar_->setPageStep(rows);
     scrollBar_->setValue(topIndex_);
-    scrollBar_->setVisible(show);
+
+    int width = Inner().Width();
+    int hMax = showH ? std::max(0, horizontalExtent_ - width) : 0;
+    horizontalPos_ = std::clamp(horizontalPos_, 0, hMax);
+    hScrollBar_->setGeometry(b, Height() - b - hh, std::max(0, width), hh);
+    hScrollBar_->setRange(0, hMax);
+    hScrollBar_->setPageStep(std::max(1, width));
+    TCanvas c;
+    c.Font()->Assign(Font());
+    hScrollBar_->setSingleStep(std::max(1, c.TextWidth("0")));
+    hScrollBar_->setValue(horizontalPos_);
+}
+
+void TCustomListBox::SetHorizontalExtent(int v) {
+    if (v == horizontalExtent_) return;
+    horizontalExtent_ = v;
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::SetHorizontalPosition(int x) {
+    if (x == horizontalPos_) return;
+    horizontalPos_ = x;
+    Invalidate();
 }
 
 void TCustomListBox::SetTopIndex(int index) {
@@ -1027,7 +1065,8 @@ TRect TCustomListBox::ItemRect(int index) const {
     TRect in = Inner();
     int h = ItemHeight();
     int top = in.Top + (index - topIndex_) * h;
-    return Rect(in.Left, top, in.Right, top + h);
+    // Scrolled sideways, the row starts left of the list and ends at its right edge.
+    return Rect(in.Left - horizontalPos_, top, in.Right, top + h);
 }
 
 TPoint TCustomListBox::KeyboardPopupPoint() const {
@@ -1035,6 +1074,7 @@ TPoint TCustomListBox::KeyboardPopupPoint() const {
     if (caret_ >= 0 && caret_ < Count() && caret_ >= topIndex_ &&
         caret_ < topIndex_ + VisibleRows()) {
         TRect r = ItemRect(caret_);
+        r.Left = std::max(r.Left, Inner().Left);
         return Point((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
     }
     return TCustomControl::KeyboardPopupPoint();
@@ -1141,6 +1181,13 @@ void TCustomListBox::Paint() {
         c->Frame3D(edge, cl3DDkShadow, cl3DLight, 1);
     }
     TRect in = Inner();
+    if (scrollBar_ && !scrollBar_->isHidden() && !hScrollBar_->isHidden()) {
+        // The square where the two scroll bars meet.
+        c->Brush()->SetColor(clBtnFace);
+        c->Brush()->SetStyle(bsSolid);
+        c->FillRect(Rect(in.Right, in.Bottom, in.Right + scrollBar_->sizeHint().width(),
+                         in.Bottom + hScrollBar_->sizeHint().height()));
+    }
     c->Brush()->SetColor(Color());
     c->Brush()->SetStyle(bsSolid);
     c->FillRect(in);

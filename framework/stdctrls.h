@@ -431,8 +431,10 @@ public:
     void SetItemHeight(int h);
     int TopIndex() const { return topIndex_; }
     void SetTopIndex(int index);
+    // How wide the rows may be drawn; wider than the rows' space, a horizontal scroll bar
+    // shifts them.
     int HorizontalExtent() const { return horizontalExtent_; }
-    void SetHorizontalExtent(int v) { horizontalExtent_ = v; }
+    void SetHorizontalExtent(int v);
     // The item at a client point, -1 if none (or the nearest with `existing` false).
     int ItemAtPos(TPoint p, bool existing) const;
     TRect ItemRect(int index) const;
@@ -454,17 +456,20 @@ private:
     void SelectFromUser(int index, TShiftState shift);
     void MoveCaret(int index, TShiftState shift);
     void ScrollIntoView(int index);
+    void SetHorizontalPosition(int x);
     void UpdateScrollBar();
     int VisibleRows() const;
     TRect Inner() const;
 
     std::unique_ptr<TListBoxStrings> items_;
     QScrollBar* scrollBar_ = nullptr;
+    QScrollBar* hScrollBar_ = nullptr;
     int caret_ = -1;
     int anchor_ = -1;
     int topIndex_ = 0;
     int itemHeight_ = 16;
     int horizontalExtent_ = 0;
+    int horizontalPos_ = 0;
     bool multiSelect_ = false;
     bool extendedSelect_ = true;
     bool sorted_ = false;

@@ -109,3 +109,35 @@ TEST(SonvaleStart, AProgramStartedBySonvaleDoesNotHoldTheLock) {
     KillAndReap(again);
     kill(viewer, SIGKILL);
 }
+
+// Where a user who dragged the window to the screen's corner leaves it: the window is then made
+// where it already is, and must still lay out its mode buttons and take clicks.
+TEST(SonvaleStart, AWindowStartedAtTheScreensCornerShowsItsModeButtonsAndTakesClicks) {
+    sv::e2e::XDisplay display(1024, 768);
+    ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
+    ProgramFolder folder("[MAIN]\nTITLE=Sonvale\nVERSION=1.00\nLEFT=0\nTOP=0\n");
+    pid_t sonvale =
+        folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.Name()}});
+    ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
+
+    // The eight buttons in a row below the menu bar, in their designed colour.
+    constexpr std::uint32_t kButtonFace = 0xC7DED9, kWhite = 0xFFFFFF;
+    const auto buttonsDrawn = [&] {
+        for (int i = 0; i < 8; ++i)
+            if (display.Pixel(6 + 84 * i, 40) != kButtonFace) return false;
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(buttonsDrawn, kStartTime)) << "the mode buttons are not drawn";
+
+    // "WAV→MP3" brings its page with its white file list.
+    const bool pageShown = WaitUntil(
+        [&] {
+            display.MovePointer(296, 36);
+            display.Click(296, 36);
+            display.Sync();
+            return WaitUntil([&] { return display.Pixel(400, 129) == kWhite; }, 1s);
+        },
+        kStartTime);
+    EXPECT_TRUE(pageShown) << "the mode button took no click";
+    KillAndReap(sonvale);
+}

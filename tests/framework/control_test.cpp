@@ -223,6 +223,22 @@ TEST(Controls, AlignPlacesChildrenInTheParentsClientArea) {
     EXPECT_EQ(client->BoundsRect(), Rect(0, 20, 200, 90));
     form.SetBounds(0, 0, 300, 150);
     EXPECT_EQ(client->BoundsRect(), Rect(0, 20, 300, 140));
+
+    // Built as if read from a description, and never moved afterwards.
+    TForm loaded(nullptr);
+    loaded.BeginLoading();
+    loaded.SetBorderStyle(bsNone);
+    loaded.SetBounds(0, 0, 200, 100);
+    auto* panel = new TCustomControl(&loaded);
+    panel->SetParent(&loaded);
+    panel->SetAlign(alClient);
+    auto* bar = new TCustomControl(&loaded);
+    bar->SetParent(panel);
+    bar->SetHeight(20);
+    bar->SetAlign(alTop);
+    loaded.EndLoading();
+    EXPECT_EQ(panel->BoundsRect(), Rect(0, 0, 200, 100));
+    EXPECT_EQ(bar->BoundsRect(), Rect(0, 0, 200, 20));
 }
 
 TEST(Controls, OwnerFreesOwnedControlsBeforeQtParenthoodCouldDeleteThem) {

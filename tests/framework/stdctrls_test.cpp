@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 using namespace sv;
@@ -129,6 +130,57 @@ TEST(ExampleForm, BuiltInCodeShowsAndRendersAsExpected) {
     EXPECT_EQ(form.lbl_title->Width(), 64); // auto-sized to its caption
     // The form's face where nothing is.
     EXPECT_EQ(PixelAt(*bmp, 250, 120), Px(clBtnFace));
+}
+
+// A path wider than the list: its extent brings a horizontal scroll bar, and scrolling moves the
+// rows that the form's handler draws, not the rows' selection.
+TEST(ListBox, AnExtentWiderThanTheRowsBringsAScrollBarThatShiftsTheOwnerDrawnRows) {
+    FixedText text;
+    TFmExample form(nullptr);
+    TListBox* lst = form.lst_files;
+    lst->Items()->Add(std::string(30, 'p')); // 240 pixels, the rows have 196
+    for (auto f : {"x1.wav", "x2.wav", "x3.wav", "x4.wav", "x5.wav"}) lst->Items()->Add(f);
+    form.Show();
+    Application->ProcessMessages();
+    QScrollBar *across = nullptr, *down = nullptr;
+    for (QScrollBar* bar : lst->Handle()->findChildren<QScrollBar*>())
+        (bar->orientation() == Qt::Horizontal ? across : down) = bar;
+    ASSERT_TRUE(across && down);
+
+    // An extent within the rows changes nothing: six rows fit without a bar.
+    lst->SetHorizontalExtent(150);
+    EXPECT_TRUE(across->isHidden());
+    EXPECT_TRUE(down->isHidden());
+    EXPECT_EQ(lst->ItemRect(0), Rect(2, 2, 198, 18));
+
+    lst->SetHorizontalExtent(250);
+    ASSERT_FALSE(across->isHidden());
+    EXPECT_FALSE(down->isHidden()) << "the bar hides the sixth row";
+    EXPECT_EQ(across->maximum(), 250 - (196 - down->sizeHint().width()));
+    int lx = 8 + 2, ly = 52 + 2;
+    auto before = RenderControl(&form);
+    EXPECT_EQ(PixelAt(*before, lx + 150, ly + 5), 0x000000u); // the long path, cut by the edge
+    EXPECT_EQ(PixelAt(*before, lx + 1, ly + 16 + 5), 0x000000u);
+
+    across->setValue(across->maximum()); // as the user drags it
+    int shift = across->maximum();
+    EXPECT_EQ(lst->ItemRect(1), Rect(2 - shift, 18, 198 - down->sizeHint().width(), 34));
+    auto after = RenderControl(&form);
+    // The path's last character is in view; the short name went left, and its row's colour
+    // still reaches the right edge.
+    EXPECT_EQ(PixelAt(*after, lx + 240 - shift - 4, ly + 5), 0x000000u);
+    EXPECT_EQ(PixelAt(*after, lx + 240 - shift + 2, ly + 5), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(*after, lx + 1, ly + 16 + 5), Px(0x00E9D2FF));
+    EXPECT_EQ(PixelAt(*after, lx + 170, ly + 16 + 5), Px(0x00E9D2FF));
+    ClickAt(lst, 100, 2 + 16 + 5);
+    EXPECT_EQ(lst->ItemIndex(), 1);
+    EXPECT_TRUE(lst->Selected(1));
+
+    // Narrowed again, the bars go and the rows come back to their place.
+    lst->SetHorizontalExtent(10);
+    EXPECT_TRUE(across->isHidden());
+    EXPECT_TRUE(down->isHidden());
+    EXPECT_EQ(lst->ItemRect(0), Rect(2, 2, 198, 18));
 }
 
 TEST(ExampleForm, ButtonWithModalResultEndsTheModalShow) {
