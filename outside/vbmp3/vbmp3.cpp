@@ -170,12 +170,10 @@ int64_t ResampledLength(int64_t input, long inRate, long outRate) {
 // for the resampler, always in the output's channel count.
 int ConfigureOutput(mpg123_handle* handle, int channels, long outputRate) {
     // Gapless: encoder delay and padding from the header are cut, so lengths match the original.
-    // Like the mpg123 command, it goes on over a joined stream and past junk of any length, so
-    // that a file is decoded to its end.
+    // Like the mpg123 command, it goes on over a joined stream.
     const long flags =
         MPG123_GAPLESS | MPG123_QUIET | (channels == MPG123_MONO ? MPG123_MONO_MIX : 0);
     if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK ||
-        mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0) != MPG123_OK ||
         mpg123_format_none(handle) != MPG123_OK)
         return DECODER_ERROR_OUTPUT;
     const long* rates = nullptr;
@@ -187,6 +185,13 @@ int ConfigureOutput(mpg123_handle* handle, int channels, long outputRate) {
             MPG123_OK)
             return DECODER_ERROR_OUTPUT;
     return DECODER_OK;
+}
+
+// Once the first frame is found, junk of any length between frames is passed over, so that a
+// file is decoded to its end. Before it the mpg123 command's limit holds: a file that is no MP3
+// is not searched through for chance frame headers.
+bool SearchOn(mpg123_handle* handle) {
+    return mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK;
 }
 
 int Channels(const DecoderOutputOptions& options) {
@@ -265,7 +270,10 @@ bool Scan(const char* path, int channels, long outputRate, Layout& layout) {
             mpg123_frameinfo2 frame{};
             if (mpg123_info2(handle, &frame) != MPG123_OK) break;
             const int samples = mpg123_spf(handle);
-            if (layout.parts.empty()) cuts = GaplessCuts(handle, samples);
+            if (layout.parts.empty()) {
+                if (!SearchOn(handle)) break;
+                cuts = GaplessCuts(handle, samples);
+            }
             if (layout.parts.empty() || layout.parts.back().rate != frame.rate)
                 layout.parts.push_back({frame.rate, 0});
             // Frames the parser passes over here are the ones the decoder drops at the start.
@@ -450,7 +458,8 @@ SV_EXPORT int DecoderOpenFile(const char* path, DecoderFileInfo* info) {
     s.sourceSize = source.st_size;
     s.outputRate = outputRate;
     s.outputChannels = channels;
-    if (StartPart(s) != DECODER_OK || s.partRate != layout.parts.front().rate) {
+    if (StartPart(s) != DECODER_OK || s.partRate != layout.parts.front().rate ||
+        !SearchOn(s.handle)) {
         CloseSource(s);
         return Fail(s, DECODER_ERROR_NOT_MPEG);
     }
