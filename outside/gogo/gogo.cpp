@@ -77,6 +77,10 @@ struct Job {
     int32_t framesDone = 0;
     long audioStart = 0; // where the first MP3 frame (the Info tag frame) begins
     Bytes id3Tail;       // an ID3v1 block goes after the audio
+    // Our own tag frame where libmp3lame writes none, and the MP3 data written after it.
+    Bytes tag;
+    uint64_t audioBytes = 0;
+    uint16_t audioCrc = 0;
     Bytes pcm;
     std::vector<short> samples;
     std::vector<float> left, right; // every format but 16-bit, at the scale of 16-bit samples
@@ -107,12 +111,16 @@ bool SupportedRate(long rate) {
     return std::find(rates.begin(), rates.end(), rate) != rates.end();
 }
 
+// The bit rates of the MPEG version that a rate belongs to, as libmp3lame has them: MPEG-2.5
+// (8 to 12 kHz) stops at 64 kbit/s.
+std::vector<uintptr_t> Bitrates(long rate) {
+    if (rate >= 32000) return {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    if (rate >= 16000) return {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    return {8, 16, 24, 32, 40, 48, 56, 64};
+}
+
 bool BitrateFits(uintptr_t kbps, long rate) {
-    static constexpr std::array<uintptr_t, 14> mpeg1{32,  40,  48,  56,  64,  80,  96,
-                                                     112, 128, 160, 192, 224, 256, 320};
-    static constexpr std::array<uintptr_t, 14> mpeg2{8,  16, 24, 32,  40,  48,  56,
-                                                     64, 80, 96, 112, 128, 144, 160};
-    const auto& table = rate >= 32000 ? mpeg1 : mpeg2;
+    const auto table = Bitrates(rate);
     return std::find(table.begin(), table.end(), kbps) != table.end();
 }
 
@@ -221,6 +229,28 @@ bool WriteAll(FILE* f, const unsigned char* data, size_t size) {
     return size == 0 || std::fwrite(data, 1, size, f) == size;
 }
 
+// The CRC-16 of the LAME tag (polynomial 0x8005, bits reflected, starting from 0).
+uint16_t Crc16(uint16_t crc, const unsigned char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+void PutBe(unsigned char* p, uint32_t value, int bytes) {
+    for (int k = bytes - 1; k >= 0; --k, value >>= 8) p[k] = static_cast<unsigned char>(value);
+}
+
+// Writes MP3 data; our own tag counts its length and CRC.
+bool WriteAudio(Job& job, const unsigned char* data, size_t size) {
+    if (!job.tag.empty()) {
+        job.audioCrc = Crc16(job.audioCrc, data, size);
+        job.audioBytes += size;
+    }
+    return WriteAll(job.out.get(), data, size);
+}
+
 MPGE_RESULT ConfigureLame(const Config& c, int channels, long rate, Lame& lame) {
     if (c.channelMode > 4 || c.vbrLevel > 9 || !c.rangesValid) return MPGE_ERR_BAD_SETTING;
     if (c.emphasis != 0 && c.emphasis != 1 && c.emphasis != 3) return MPGE_ERR_BAD_SETTING;
@@ -259,6 +289,57 @@ MPGE_RESULT ConfigureLame(const Config& c, int channels, long rate, Lame& lame) 
     return MPGE_OK;
 }
 
+// The LAME/Info tag frame that libmp3lame makes for these settings at `bitrate` (after a frame
+// of silence); empty where a frame of that bit rate cannot hold it.
+Bytes ProbeTag(Config c, int channels, long rate, uintptr_t bitrate) {
+    c.bitrate = bitrate;
+    Lame lame;
+    if (ConfigureLame(c, channels, rate, lame) != MPGE_OK) return {};
+    lame_global_flags* g = lame.get();
+    std::vector<short> silence(static_cast<size_t>(lame_get_framesize(g)));
+    Bytes mp3(16384);
+    const int size = static_cast<int>(mp3.size());
+    if (lame_encode_buffer(g, silence.data(), silence.data(), static_cast<int>(silence.size()),
+                           mp3.data(), size) < 0 ||
+        lame_encode_flush(g, mp3.data(), size) < 0)
+        return {};
+    Bytes tag(2880);
+    const size_t made = lame_get_lametag_frame(g, tag.data(), tag.size());
+    tag.resize(made <= tag.size() ? made : 0);
+    return tag;
+}
+
+// Puts the stream's figures into a tag frame that libmp3lame made at another bit rate: frame
+// count, sizes, table of contents, lowpass, bit rate, delay and padding, and both CRCs.
+void FillTag(Job& job) {
+    Bytes& tag = job.tag;
+    static constexpr unsigned char kInfo[] = {'I', 'n', 'f', 'o'};
+    const auto found = std::search(tag.begin(), tag.end(), std::begin(kInfo), std::end(kInfo));
+    const auto info = static_cast<size_t>(found - tag.begin());
+    const size_t lame = info + 120; // after the counts, the table and the quality
+    if (found == tag.end() || lame + 36 > tag.size()) return;
+    lame_global_flags* g = job.lame.get();
+    const uint64_t bytes = tag.size() + job.audioBytes;
+    const auto total = static_cast<uint32_t>(std::min<uint64_t>(bytes, UINT32_MAX));
+    PutBe(&tag[info + 8], static_cast<uint32_t>(lame_get_frameNum(g)), 4);
+    PutBe(&tag[info + 12], total, 4);
+    // At a constant bit rate every hundredth of the frames is as far into the audio.
+    for (uint64_t i = 1; i < 100; ++i)
+        tag[info + 16 + i] = static_cast<unsigned char>(
+            std::min<uint64_t>(255, 256 * (tag.size() + job.audioBytes * i / 100) / bytes));
+    const int bitrate = std::min(255, lame_get_brate(g));
+    tag[lame + 10] =
+        static_cast<unsigned char>(std::min(255, (lame_get_lowpassfreq(g) + 50) / 100));
+    tag[lame + 20] = static_cast<unsigned char>(bitrate);
+    PutBe(&tag[lame + 21],
+          static_cast<uint32_t>(lame_get_encoder_delay(g) << 12 | lame_get_encoder_padding(g)), 3);
+    // The preset of a constant bit rate is the bit rate, below the surround bits.
+    PutBe(&tag[lame + 26], static_cast<uint32_t>((tag[lame + 26] & 0xF8) << 8 | bitrate), 2);
+    PutBe(&tag[lame + 28], total, 4);
+    PutBe(&tag[lame + 32], job.audioCrc, 2);
+    PutBe(&tag[lame + 34], Crc16(0, tag.data(), lame + 34), 2);
+}
+
 MPGE_RESULT Detect() {
     const Config& c = g_config;
     auto job = std::make_unique<Job>();
@@ -291,6 +372,14 @@ MPGE_RESULT Detect() {
     }
 
     if (MPGE_RESULT r = ConfigureLame(c, job->channels, rate, job->lame)) return r;
+    // Where a frame of the job's bit rate cannot hold the LAME/Info tag, libmp3lame writes none
+    // and decoders keep the encoder's delay and padding. The job then gets the tag libmp3lame
+    // makes at the lowest bit rate that holds it, as VBR streams carry theirs.
+    if (!c.vbr && ProbeTag(c, job->channels, rate, c.bitrate).empty())
+        for (const uintptr_t bitrate : Bitrates(rate))
+            if (bitrate > c.bitrate &&
+                !(job->tag = ProbeTag(c, job->channels, rate, bitrate)).empty())
+                break;
     job->frameSize = lame_get_framesize(job->lame.get());
     const uint64_t frames = (samples + job->frameSize - 1) / job->frameSize;
     if (frames > INT32_MAX) return MPGE_ERR_BAD_SOURCE;
@@ -314,6 +403,7 @@ MPGE_RESULT Detect() {
     else if (!WriteAll(job->out.get(), c.id3.data(), c.id3.size()))
         return MPGE_ERR_WRITE;
     job->audioStart = id3v1 ? 0 : static_cast<long>(c.id3.size());
+    if (!WriteAll(job->out.get(), job->tag.data(), job->tag.size())) return MPGE_ERR_WRITE;
     job->pcm.resize(static_cast<size_t>(job->frameSize) * job->blockAlign);
     job->mp3.resize(static_cast<size_t>(job->frameSize) * 5 / 4 + 7200);
     g_job = std::move(job);
@@ -372,8 +462,7 @@ MPGE_RESULT EncodePcm(Job& job, int samples) {
                                      job.mp3.data(), mp3Size);
     }
     if (n < 0) return MPGE_ERR_ENCODER;
-    return WriteAll(job.out.get(), job.mp3.data(), static_cast<size_t>(n)) ? MPGE_OK
-                                                                           : MPGE_ERR_WRITE;
+    return WriteAudio(job, job.mp3.data(), static_cast<size_t>(n)) ? MPGE_OK : MPGE_ERR_WRITE;
 }
 
 // Flushes, puts the final Info tag over its placeholder (so decoders drop the padding) and
@@ -382,14 +471,18 @@ MPGE_RESULT FinishJob(Job& job) {
     int n = lame_encode_flush(job.lame.get(), job.mp3.data(), static_cast<int>(job.mp3.size()));
     if (n < 0) return MPGE_ERR_ENCODER;
     FILE* out = job.out.get();
-    if (!WriteAll(out, job.mp3.data(), static_cast<size_t>(n))) return MPGE_ERR_WRITE;
+    if (!WriteAudio(job, job.mp3.data(), static_cast<size_t>(n))) return MPGE_ERR_WRITE;
     if (!WriteAll(out, job.id3Tail.data(), job.id3Tail.size())) return MPGE_ERR_WRITE;
-    unsigned char tag[2880];
-    size_t tagSize = lame_get_lametag_frame(job.lame.get(), tag, sizeof tag);
-    if (tagSize > 0 && tagSize <= sizeof tag) {
-        if (std::fseek(out, job.audioStart, SEEK_SET) != 0 || !WriteAll(out, tag, tagSize))
-            return MPGE_ERR_WRITE;
+    Bytes tag(2880);
+    const size_t tagSize = lame_get_lametag_frame(job.lame.get(), tag.data(), tag.size());
+    tag.resize(tagSize <= tag.size() ? tagSize : 0);
+    if (tag.empty() && !job.tag.empty()) {
+        FillTag(job);
+        tag = job.tag;
     }
+    if (!tag.empty() &&
+        (std::fseek(out, job.audioStart, SEEK_SET) != 0 || !WriteAll(out, tag.data(), tag.size())))
+        return MPGE_ERR_WRITE;
     FILE* f = job.out.release();
     return std::fclose(f) == 0 ? MPGE_OK : MPGE_ERR_WRITE;
 }

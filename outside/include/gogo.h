@@ -72,9 +72,15 @@ enum {
  * more than two channels included, is refused with MPGE_ERR_BAD_SOURCE. Memory input
  * (MPGE_INPUT_MEMORY) takes 16-bit PCM only, at the same rates and channel counts.
  *
+ * Bit rates are those of the output's MPEG version: 32 to 320 kbit/s at 32 to 48 kHz, 8 to 160
+ * at 16 to 24 kHz, 8 to 64 at 8 to 12 kHz; any other is refused with MPGE_ERR_BAD_BITRATE.
+ *
  * This library writes plain MP3 only: MPGE_detectConfigure refuses the RIFF containers (1, 2)
- * with MPGE_ERR_UNSUPPORTED_FORMAT. An ID3 block of 128 bytes starting with "TAG" (version 1)
- * goes after the audio; any other block (version 2) goes before it, unchanged. */
+ * with MPGE_ERR_UNSUPPORTED_FORMAT. The MP3 begins with a LAME/Info tag frame that carries the
+ * encoder's delay and padding, so that a decoder that reads it returns exactly the source's
+ * samples; where a frame of the job's bit rate is too small to hold the tag, the tag frame alone
+ * has a higher one. An ID3 block of 128 bytes starting with "TAG" (version 1) goes after the
+ * audio; any other block (version 2) goes before it, unchanged. */
 
 /* MPGE_getConfigure: writes the job's total number of frames as an int32_t (0 for memory input
  * of unknown size). */

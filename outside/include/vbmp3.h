@@ -6,12 +6,16 @@
  * does not fit the state fails or does nothing, and DecoderLastError tells why. Paths are
  * zero-terminated bytes as the file system takes them (UTF-8 here).
  *
+ * A file is decoded whole, as the mpg123 command decodes it: past junk to the next frame, and on
+ * over MP3s joined into one file, whose parts may differ in rate and channels. A decode that
+ * ends before the end of the file fails with DECODER_ERROR_DECODE.
+ *
  * Positions and totals count MPEG frames, exactly (the file is scanned at open). The WAV is
  * 16-bit PCM behind a 44-byte RIFF header at the rate and channel count in force when the file
  * was opened; gapless decoding is on, so an MP3 that carries encoder delay and padding in its
- * header decodes to the original sample count. At another rate than the source's, the samples
- * go through a band-limited resampler and the WAV holds exactly the source's sample frames x
- * output rate / source rate, rounded to the nearest; outputSamples and durationMs say so. */
+ * header decodes to the original sample count. A part at another rate than the output's goes
+ * through a band-limited resampler and gives exactly its sample frames x output rate / its rate,
+ * rounded to the nearest. outputSamples is the WAV's length, exactly; durationMs follows it. */
 #ifndef SV_OUTSIDE_VBMP3_H
 #define SV_OUTSIDE_VBMP3_H
 

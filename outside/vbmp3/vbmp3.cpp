@@ -107,13 +107,16 @@ struct DecoderState {
     bool fileOpen = false;
     dev_t sourceDevice = 0;
     ino_t sourceInode = 0;
+    off_t sourceSize = 0;
     int32_t totalFrames = 0;
-    long sourceRate = 0;
     long outputRate = 0;
     int outputChannels = 0;
-    // Any other rate than the source's is made from float samples by the resampler.
+    // The stream comes in parts of one rate each (a joined stream can change it). A part at
+    // another rate than the output's comes as float samples and goes through the resampler.
+    long partRate = 0;
     bool resampling = false;
-    int64_t inputFrames = 0;  // decoded at the source rate for the current WAV
+    int64_t partStart = 0;    // output frames written before the current part
+    int64_t inputFrames = 0;  // decoded at the part's rate
     int64_t outputFrames = 0; // written to the current WAV
     std::vector<float> resampled;
     std::vector<int16_t> pcm;
@@ -158,49 +161,140 @@ int CheckHead(const char* path, struct stat& st) {
     return DECODER_OK;
 }
 
-// The WAV's length for `input` frames at the source rate: the exact ratio, rounded.
+// The output's length for `input` frames at another rate: the exact ratio, rounded.
 int64_t ResampledLength(int64_t input, long inRate, long outRate) {
     return (input * outRate + inRate / 2) / inRate;
 }
 
-// The handle decodes at the source's own rate, in the given channel count and encoding.
-int ConfigureOutput(mpg123_handle* handle, int channels, long rate, int encoding) {
+// The handle decodes every part at its own rate: 16-bit at the output rate, float at any other
+// for the resampler, always in the output's channel count.
+int ConfigureOutput(mpg123_handle* handle, int channels, long outputRate) {
     // Gapless: encoder delay and padding from the header are cut, so lengths match the original.
-    const long flags = MPG123_GAPLESS | MPG123_QUIET | MPG123_NO_FRANKENSTEIN |
-                       (channels == MPG123_MONO ? MPG123_MONO_MIX : 0);
+    // Like the mpg123 command, it goes on over a joined stream.
+    const long flags =
+        MPG123_GAPLESS | MPG123_QUIET | (channels == MPG123_MONO ? MPG123_MONO_MIX : 0);
     if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK ||
         mpg123_format_none(handle) != MPG123_OK)
         return DECODER_ERROR_OUTPUT;
-    const long* rates = &rate;
-    size_t count = 1;
-    if (rate == 0) mpg123_rates(&rates, &count);
+    const long* rates = nullptr;
+    size_t count = 0;
+    mpg123_rates(&rates, &count);
     for (size_t i = 0; i < count; ++i)
-        if (mpg123_format(handle, rates[i], channels, encoding) != MPG123_OK)
+        if (mpg123_format(handle, rates[i], channels,
+                          rates[i] == outputRate ? MPG123_ENC_SIGNED_16 : MPG123_ENC_FLOAT_32) !=
+            MPG123_OK)
             return DECODER_ERROR_OUTPUT;
     return DECODER_OK;
+}
+
+// Once the first frame is found, junk of any length between frames is passed over, so that a
+// file is decoded to its end. Before it the mpg123 command's limit holds: a file that is no MP3
+// is not searched through for chance frame headers.
+bool SearchOn(mpg123_handle* handle) {
+    return mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK;
 }
 
 int Channels(const DecoderOutputOptions& options) {
     return options.convert == DECODER_CONVERT_MONO ? MPG123_MONO : MPG123_STEREO;
 }
 
-// Frames, samples and rate of the source from a pass over every frame, so that totals are exact
-// also for a VBR file without a header. On a handle of its own: a scan that finds the file
-// shorter than its header says turns gapless trimming off for the handle that scanned.
-bool Scan(const char* path, int channels, off_t& frames, off_t& samples, long& rate) {
+// Sample frames of one rate, in the order the decoder delivers them.
+struct Part {
+    long rate;
+    int64_t samples;
+};
+
+struct Layout {
+    int64_t frames = 0;
+    std::vector<Part> parts;
+};
+
+// The decoder's gapless cuts, by frame numbers in frames of the first frame's size: it drops
+// the frames before `first` and `firstCut` samples of that one, keeps `lastKeep` samples of
+// frame `last` and drops the frames after it. Frames beyond the announced length, of a stream
+// that goes on longer, stay whole.
+struct Gapless {
+    bool on = false;
+    int64_t announced = 0, first = 0, firstCut = 0, last = 0, lastKeep = 0;
+
+    int64_t Kept(int64_t number, int64_t samples) const {
+        if (!on || number >= announced) return samples;
+        if (number < first) return 0;
+        if (number >= last) samples = number == last ? std::min(samples, lastKeep) : 0;
+        if (number == first) samples = std::max<int64_t>(0, samples - firstCut);
+        return samples;
+    }
+};
+
+// Known once the first frame is read: the length the header announces, delay and padding.
+Gapless GaplessCuts(mpg123_handle* handle, int64_t frameSize) {
+    Gapless cuts;
+    const off_t announced = mpg123_framelength(handle);
+    long delay = -1, padding = -1, decoderDelay = -1;
+    double unused = 0;
+    if (announced <= 0 || frameSize <= 0 ||
+        mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK ||
+        mpg123_getstate(handle, MPG123_ENC_PADDING, &padding, &unused) != MPG123_OK ||
+        mpg123_getstate(handle, MPG123_DEC_DELAY, &decoderDelay, &unused) != MPG123_OK ||
+        delay < 0 || padding < 0 || decoderDelay < 0)
+        return cuts;
+    const int64_t begin = delay + decoderDelay;
+    const int64_t end = announced * frameSize - std::max(padding, decoderDelay) + decoderDelay;
+    // Without a frame count in the header the decoder cuts nothing, and its length is a guess
+    // from the file's size.
+    if (mpg123_length(handle) != end - begin) return cuts;
+    cuts.on = true;
+    cuts.announced = announced;
+    cuts.first = begin / frameSize;
+    cuts.firstCut = begin % frameSize;
+    cuts.last = end / frameSize;
+    cuts.lastKeep = end % frameSize;
+    return cuts;
+}
+
+// Frames and samples of the source from a pass over every frame, so that totals are exact also
+// for a VBR file without a header, a joined stream and a cut file. On a handle of its own, set
+// up like the decoding one.
+bool Scan(const char* path, int channels, long outputRate, Layout& layout) {
     int error = MPG123_OK;
     mpg123_handle* handle = mpg123_new(nullptr, &error);
     if (!handle) return false;
-    int gotChannels = 0, encoding = 0;
-    const bool ok = ConfigureOutput(handle, channels, 0, MPG123_ENC_SIGNED_16) == DECODER_OK &&
-                    mpg123_open(handle, path) == MPG123_OK && mpg123_scan(handle) == MPG123_OK &&
-                    mpg123_getformat(handle, &rate, &gotChannels, &encoding) == MPG123_OK;
-    if (ok) {
-        frames = mpg123_framelength(handle);
-        samples = mpg123_length(handle);
+    Gapless cuts;
+    off_t last = -1;
+    int result = ConfigureOutput(handle, channels, outputRate) == DECODER_OK
+                     ? mpg123_open(handle, path)
+                     : MPG123_ERR;
+    if (result == MPG123_OK) {
+        while ((result = mpg123_framebyframe_next(handle)) == MPG123_OK ||
+               result == MPG123_NEW_FORMAT) {
+            mpg123_frameinfo2 frame{};
+            if (mpg123_info2(handle, &frame) != MPG123_OK) break;
+            const int samples = mpg123_spf(handle);
+            if (layout.parts.empty()) {
+                if (!SearchOn(handle)) break;
+                cuts = GaplessCuts(handle, samples);
+            }
+            if (layout.parts.empty() || layout.parts.back().rate != frame.rate)
+                layout.parts.push_back({frame.rate, 0});
+            // Frames the parser passes over here are the ones the decoder drops at the start.
+            const off_t number = mpg123_tellframe(handle);
+            for (off_t k = last + 1; k <= number; ++k)
+                layout.parts.back().samples += cuts.Kept(k, samples);
+            last = number;
+        }
     }
     mpg123_delete(handle);
-    return ok;
+    layout.frames = last + 1;
+    return result == MPG123_DONE && layout.frames > 0;
+}
+
+// Sample frames of the WAV: each part at another rate resampled to its exact length.
+int64_t OutputLength(const Layout& layout, long outputRate) {
+    int64_t length = 0;
+    for (const Part& part : layout.parts)
+        length += part.rate == outputRate ? part.samples
+                                          : ResampledLength(part.samples, part.rate, outputRate);
+    return length;
 }
 
 int32_t ClampFrames(off_t frames) {
@@ -238,7 +332,7 @@ int16_t ToPcm16(float sample) {
 bool Resample(DecoderState& s, float* input, size_t frames) {
     if (frames == 0) return true;
     const auto channels = static_cast<size_t>(s.outputChannels);
-    const size_t room = syn123_resample_count(s.sourceRate, s.outputRate, frames);
+    const size_t room = syn123_resample_count(s.partRate, s.outputRate, frames);
     const size_t held = s.resampled.size();
     s.resampled.resize(held + room * channels);
     const size_t made = syn123_resample(s.resampler, s.resampled.data() + held, input, frames);
@@ -261,10 +355,10 @@ bool WriteResampled(DecoderState& s, size_t keep) {
                         count * sizeof(int16_t));
 }
 
-// Brings the WAV to its exact length: the filters' tail comes out on silence fed after the
-// input, and whatever the resampler made beyond the length is dropped.
+// Brings the WAV to its exact length at the end of a resampled part: the filters' tail comes
+// out on silence fed after the input, and whatever the resampler made beyond it is dropped.
 bool FinishResampled(DecoderState& s) {
-    const int64_t length = ResampledLength(s.inputFrames, s.sourceRate, s.outputRate);
+    const int64_t length = s.partStart + ResampledLength(s.inputFrames, s.partRate, s.outputRate);
     const auto channels = static_cast<size_t>(s.outputChannels);
     std::vector<float> silence(64 * channels, 0.0f);
     auto made = [&] {
@@ -274,6 +368,42 @@ bool FinishResampled(DecoderState& s) {
         if (!Resample(s, silence.data(), 64)) return false;
     if (made() < length) return false;
     return WriteResampled(s, static_cast<size_t>(made() - length)) && s.outputFrames == length;
+}
+
+// Writes what one read gave, in the current part's format.
+bool WriteDecoded(DecoderState& s, size_t bytes, bool last) {
+    if (!s.resampling) {
+        s.outputFrames += static_cast<int64_t>(bytes / (2 * static_cast<size_t>(s.outputChannels)));
+        return bytes == 0 ||
+               s.wave.Write(reinterpret_cast<const unsigned char*>(s.buffer.data()), bytes);
+    }
+    const size_t frames = bytes / (sizeof(float) * static_cast<size_t>(s.outputChannels));
+    s.inputFrames += static_cast<int64_t>(frames);
+    return Resample(s, s.buffer.data(), frames) &&
+           (last ? FinishResampled(s) : WriteResampled(s, kHeldFrames));
+}
+
+// Starts a part at the decoder's current rate; the resampler starts with fresh filters.
+int StartPart(DecoderState& s) {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(s.handle, &rate, &channels, &encoding) != MPG123_OK ||
+        channels != s.outputChannels)
+        return DECODER_ERROR_DECODE;
+    s.partRate = rate;
+    s.resampling = rate != s.outputRate;
+    s.partStart = s.outputFrames;
+    s.inputFrames = 0;
+    s.resampled.clear();
+    if (encoding != (s.resampling ? MPG123_ENC_FLOAT_32 : MPG123_ENC_SIGNED_16))
+        return DECODER_ERROR_DECODE;
+    if (!s.resampling) return DECODER_OK;
+    // Only a change beyond the rates clears the filters' history: clear it by a refused setup.
+    syn123_setup_resample(s.resampler, 0, 0, 0, 0, 0);
+    return syn123_setup_resample(s.resampler, rate, s.outputRate, s.outputChannels, 0, 0) ==
+                   SYN123_OK
+               ? DECODER_OK
+               : DECODER_ERROR_OUTPUT;
 }
 
 } // namespace
@@ -313,37 +443,28 @@ SV_EXPORT int DecoderOpenFile(const char* path, DecoderFileInfo* info) {
     struct stat source {};
     if (const int head = CheckHead(path, source); head != DECODER_OK) return Fail(s, head);
     const int channels = Channels(s.options);
-    off_t frames = 0, samples = 0;
-    long rate = 0;
-    if (!Scan(path, channels, frames, samples, rate) || frames <= 0 || samples < 0)
-        return Fail(s, DECODER_ERROR_NOT_MPEG);
-    const bool resampling = rate != s.options.sampleRate;
-    const int encoding = resampling ? MPG123_ENC_FLOAT_32 : MPG123_ENC_SIGNED_16;
-    if (const int output = ConfigureOutput(s.handle, channels, rate, encoding);
-        output != DECODER_OK)
+    const long outputRate = s.options.sampleRate;
+    Layout layout;
+    if (!Scan(path, channels, outputRate, layout)) return Fail(s, DECODER_ERROR_NOT_MPEG);
+    for (const Part& part : layout.parts)
+        if (part.rate != outputRate && syn123_resample_count(part.rate, outputRate, 1) == 0)
+            return Fail(s, DECODER_ERROR_OUTPUT);
+    if (const int output = ConfigureOutput(s.handle, channels, outputRate); output != DECODER_OK)
         return Fail(s, output);
     if (mpg123_open(s.handle, path) != MPG123_OK) return Fail(s, DECODER_ERROR_OPEN);
     s.fileOpen = true;
     s.sourceDevice = source.st_dev;
     s.sourceInode = source.st_ino;
-    long gotRate = 0;
-    int gotChannels = 0, gotEncoding = 0;
-    if (mpg123_getformat(s.handle, &gotRate, &gotChannels, &gotEncoding) != MPG123_OK ||
-        gotRate != rate || gotChannels != channels || gotEncoding != encoding) {
+    s.sourceSize = source.st_size;
+    s.outputRate = outputRate;
+    s.outputChannels = channels;
+    if (StartPart(s) != DECODER_OK || s.partRate != layout.parts.front().rate ||
+        !SearchOn(s.handle)) {
         CloseSource(s);
         return Fail(s, DECODER_ERROR_NOT_MPEG);
     }
-    if (resampling && syn123_resample_count(rate, s.options.sampleRate, 1) == 0) {
-        CloseSource(s);
-        return Fail(s, DECODER_ERROR_OUTPUT);
-    }
-    if (resampling) samples = ResampledLength(samples, rate, s.options.sampleRate);
-    s.totalFrames = ClampFrames(frames);
-    s.sourceRate = rate;
-    s.outputRate = s.options.sampleRate;
-    s.outputChannels = channels;
-    s.resampling = resampling;
-    FillInfo(s, samples, info);
+    s.totalFrames = ClampFrames(layout.frames);
+    FillInfo(s, OutputLength(layout, outputRate), info);
     s.lastError = DECODER_OK;
     return 1;
 }
@@ -373,15 +494,8 @@ SV_EXPORT int DecoderBeginWave(const char* path) {
     if (s.wave.IsOpen()) s.wave.Close();
     // A second WAV of the same file starts from its beginning again.
     if (mpg123_seek(s.handle, 0, SEEK_SET) < 0) return Fail(s, DECODER_ERROR_DECODE);
-    s.inputFrames = s.outputFrames = 0;
-    s.resampled.clear();
-    if (s.resampling) {
-        // Only a change beyond the rates clears the filters' history: clear it by a refused setup.
-        syn123_setup_resample(s.resampler, 0, 0, 0, 0, 0);
-        if (syn123_setup_resample(s.resampler, s.sourceRate, s.outputRate, s.outputChannels, 0,
-                                  0) != SYN123_OK)
-            return Fail(s, DECODER_ERROR_OUTPUT);
-    }
+    s.outputFrames = 0;
+    if (const int part = StartPart(s); part != DECODER_OK) return Fail(s, part);
     if (!s.wave.Create(path, s.outputRate, s.outputChannels))
         return Fail(s, DECODER_ERROR_CREATE_WAVE);
     s.lastError = DECODER_OK;
@@ -396,28 +510,33 @@ SV_EXPORT int DecoderStep(int32_t* position) {
     size_t done = 0;
     const int result =
         mpg123_read(s.handle, s.buffer.data(), s.buffer.size() * sizeof(float), &done);
-    // The end of the stream can come with its last samples: write them before closing.
-    bool written = true;
-    if (s.resampling) {
-        const size_t frames = done / (sizeof(float) * static_cast<size_t>(s.outputChannels));
-        s.inputFrames += static_cast<int64_t>(frames);
-        written = Resample(s, s.buffer.data(), frames) &&
-                  (result == MPG123_DONE ? FinishResampled(s) : WriteResampled(s, kHeldFrames));
-    } else if (done > 0) {
-        written = s.wave.Write(reinterpret_cast<const unsigned char*>(s.buffer.data()), done);
-    }
-    if (!written) {
+    // A new rate or the end can come with the last samples of the part before: write them first.
+    long rate = s.partRate;
+    if (result == MPG123_NEW_FORMAT) mpg123_getformat2(s.handle, &rate, nullptr, nullptr, 0);
+    const bool partEnds = result == MPG123_DONE || rate != s.partRate;
+    if (!WriteDecoded(s, done, partEnds)) {
         s.wave.Close();
         return Fail(s, DECODER_ERROR_WRITE);
     }
     if (result == MPG123_DONE) {
+        // The decoder searches on to the end of the file: an end before it is a file that
+        // shrank while it was read, or audio it could not reach, and the WAV lacks it.
+        const off_t reached = mpg123_tell_stream(s.handle);
+        const bool closed = s.wave.Close();
+        if (reached < s.sourceSize) return Fail(s, DECODER_ERROR_DECODE);
         if (position) *position = s.totalFrames;
-        s.lastError = s.wave.Close() ? DECODER_OK : DECODER_ERROR_WRITE;
+        s.lastError = closed ? DECODER_OK : DECODER_ERROR_WRITE;
         return 0;
     }
     if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
         s.wave.Close();
         return Fail(s, DECODER_ERROR_DECODE);
+    }
+    if (partEnds) {
+        if (const int part = StartPart(s); part != DECODER_OK) {
+            s.wave.Close();
+            return Fail(s, part);
+        }
     }
     if (position) *position = std::min(ClampFrames(mpg123_tellframe(s.handle)), s.totalFrames);
     s.lastError = DECODER_OK;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -47,7 +48,10 @@ public:
         log.push_back(message);
         failures.push_back(message);
     }
-    void PumpMessages() override { ++pumps; }
+    void PumpMessages() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
     bool DeleteSourceDown() const override { return deleteSource; }
     void SetProgress(int position) override { progress.push_back(position); }
@@ -67,6 +71,7 @@ public:
     bool infoShown = false;
     bool deleteSource = false;
     int pumps = 0;
+    std::function<void()> onPump;
 };
 
 // Writes a part of the destination, then the rest unless the source is in `failing`; raises
@@ -455,6 +460,38 @@ TEST_F(ConvJobs, DecodeDeletesTheSourceLast) {
     EXPECT_EQ(tail, (std::vector<std::string>{"rename to " + In("a.wav"), "CloseFile",
                                               "delete " + source, "ShutDown"}));
     EXPECT_EQ(FilesIn(dir.Path("")), std::set<std::string>{"a.wav"});
+}
+
+// With the real decoder: a joined file and one with junk in its middle decode to their end before
+// their source goes; one cut short while it is read fails and stays.
+TEST_F(ConvJobs, OddMp3sDecodeWholeOrStay) {
+    ASSERT_EQ(sv::BindDecoderLibrary(), "");
+    dir.MakeMp3("a.mp3", 44100, 2, 44100 * 3);
+    dir.MakeMp3("b.mp3", 44100, 2, 44100 * 4);
+    dir.MakeMp3("long.mp3", 44100, 2, 44100 * 10);
+    dir.Join("joined.mp3", {"a.mp3", "b.mp3"});
+    dir.InsertJunk("junk.mp3", "long.mp3", 4096);
+    fs::copy_file(dir.Path("long.mp3"), dir.Path("cut.mp3"));
+    const uint64_t joined = dir.ReferenceSamples("joined.mp3");
+    const uint64_t junk = dir.ReferenceSamples("junk.mp3", "--resync-limit -1");
+    const std::vector<std::string> items{In("joined.mp3"), In("junk.mp3"), In("cut.mp3")};
+    bool cut = false;
+    view.onPump = [&] {
+        if (cut || view.log.back() != items[2] + "デコード開始") return;
+        fs::resize_file(items[2], fs::file_size(items[2]) / 2);
+        cut = true;
+    };
+    view.deleteSource = true;
+    DecodeList(items, settings, view);
+    EXPECT_EQ(svtest::ReadWav(dir.Path("joined.wav")).Samples(), joined);
+    EXPECT_EQ(svtest::ReadWav(dir.Path("junk.wav")).Samples(), junk);
+    EXPECT_FALSE(fs::exists(items[0]));
+    EXPECT_FALSE(fs::exists(items[1]));
+    EXPECT_TRUE(fs::exists(items[2]));
+    EXPECT_FALSE(fs::exists(dir.Path("cut.wav")));
+    EXPECT_EQ(view.failures,
+              std::vector<std::string>{"■■■■■" + items[2] +
+                                       "デコード失敗(デコードが途中で失敗しました)"});
 }
 
 // The temporary name: never a file that is there already, and within the file systems' limit

@@ -91,6 +91,7 @@ struct Format {
     int channels;
     int rate;
     int frameSize;
+    int bitRate = 128;
 };
 
 class GogoStandInFormats : public GogoStandIn, public ::testing::WithParamInterface<Format> {};
@@ -102,6 +103,7 @@ TEST_P(GogoStandInFormats, DecodesToExactlyTheInputSampleCount) {
     spec.rate = f.rate;
     spec.samples = static_cast<uint32_t>(f.rate * 3 / 2 + 17);
     test::WriteFile(Path("in.wav"), MakeWav(spec));
+    tea.SetBitrate(f.bitRate);
     int lastProgress = -1;
     tea.OnProgress = [&](TObject*, int now, int all) {
         EXPECT_EQ(all, tea.AllFrames());
@@ -116,7 +118,9 @@ TEST_P(GogoStandInFormats, DecodesToExactlyTheInputSampleCount) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, GogoStandInFormats,
                          ::testing::Values(Format{2, 44100, 1152}, Format{1, 44100, 1152},
-                                           Format{2, 22050, 576}, Format{1, 22050, 576}));
+                                           Format{2, 22050, 576}, Format{1, 22050, 576},
+                                           // Frames too small for libmp3lame's own tag.
+                                           Format{2, 44100, 1152, 56}, Format{1, 8000, 576, 8}));
 
 TEST_F(GogoStandIn, OddChunksAreWalkedOver) {
     WavSpec spec;
@@ -383,6 +387,14 @@ TEST_F(GogoStandIn, BitRatesOutsideTheTableAreRefused) {
     ExpectRefused(Path("in.wav"), Path("out.mp3"));
     tea.SetBitrate(320);
     EXPECT_TRUE(Encode(Path("in.wav"), Path("out.mp3")));
+    // MPEG-2.5 stops at 64 kbit/s.
+    spec.rate = 8000;
+    test::WriteFile(Path("8k.wav"), MakeWav(spec));
+    tea.SetBitrate(128);
+    ExpectRefused(Path("8k.wav"), Path("out.mp3"));
+    EXPECT_EQ(tea.EncodeResult(), MPGE_ERR_BAD_BITRATE);
+    tea.SetBitrate(64);
+    EXPECT_TRUE(Encode(Path("8k.wav"), Path("out.mp3")));
 }
 
 TEST_F(GogoStandIn, SettingsTheEngineHonours) {

@@ -33,6 +33,12 @@ inline std::vector<unsigned char> ReadAll(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+inline void WriteAll(const fs::path& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
 inline uint32_t Get32(const std::vector<unsigned char>& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
@@ -81,8 +87,7 @@ inline void WriteWav(const fs::path& path, int rate, int channels, int samples) 
     for (int i = 0; i < samples; ++i)
         for (int c = 0; c < channels; ++c)
             put(static_cast<uint16_t>(9000 * std::sin(i * (0.03 + 0.02 * c))), 2);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    WriteAll(path, b);
 }
 
 inline void Shell(const std::string& command) {
@@ -112,9 +117,29 @@ public:
         Shell("lame --quiet " + lameOptions + " " + Quoted(name + ".wav") + " " + Quoted(name));
     }
     // The sample count of the reference decoder's WAV.
-    uint64_t ReferenceSamples(const std::string& mp3) const {
-        Shell("mpg123 -q -w " + Quoted(mp3 + ".ref.wav") + " " + Quoted(mp3));
+    uint64_t ReferenceSamples(const std::string& mp3, const std::string& options = "") const {
+        Shell("mpg123 -q " + options + " -w " + Quoted(mp3 + ".ref.wav") + " " + Quoted(mp3));
         return ReadWav(Path(mp3 + ".ref.wav")).Samples();
+    }
+    // MP3s one after the other in one file, as `cat` joins them.
+    void Join(const std::string& name, const std::vector<std::string>& parts) const {
+        std::vector<unsigned char> bytes;
+        for (const auto& part : parts) {
+            const auto more = ReadAll(Path(part));
+            bytes.insert(bytes.end(), more.begin(), more.end());
+        }
+        WriteAll(Path(name), bytes);
+    }
+    // A copy of an MP3 with `count` bytes of junk (no frame sync in it) in its middle.
+    void InsertJunk(const std::string& name, const std::string& mp3, size_t count) const {
+        auto bytes = ReadAll(Path(mp3));
+        std::vector<unsigned char> junk(count);
+        uint32_t seed = 12345;
+        for (auto& byte : junk)
+            byte = static_cast<unsigned char>((seed = seed * 1103515245 + 12345) >> 24 & 0x7F);
+        bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(bytes.size() / 2), junk.begin(),
+                     junk.end());
+        WriteAll(Path(name), bytes);
     }
 
 private:

@@ -31,6 +31,7 @@ int CountFrames(const fs::path& path) {
 
 struct Decoded {
     int32_t total = 0;
+    int64_t outputSamples = -1;
     int32_t lastPosition = -1;
     bool monotonic = true;
     int steps = 0;
@@ -48,6 +49,7 @@ Decoded Decode(const fs::path& mp3, const fs::path& wav,
     DecoderCloseFile();
     if (!DecoderOpenFile(mp3.c_str(), &info) || !DecoderBeginWave(wav.c_str())) return d;
     d.total = info.totalFrames;
+    d.outputSamples = info.outputSamples;
     int32_t position = 0;
     while (DecoderStep(&position)) {
         d.monotonic = d.monotonic && position >= d.lastPosition && position <= d.total;
@@ -350,15 +352,58 @@ TEST_F(Vbmp3Test, AShortWavIsReportedAndStillReadable) {
     EXPECT_LT(cut.Samples(), 441000u);
     EXPECT_EQ(cut.dataSize, cut.fileSize - 44);
     EXPECT_EQ(cut.riffSize, cut.fileSize - 8);
+
+    // The MP3 cut short while it is read: the decode ends early, and that is no success.
+    ASSERT_TRUE(DecoderOpenFile(Path("in.mp3").c_str(), &info));
+    ASSERT_TRUE(DecoderBeginWave(Path("short.wav").c_str()));
+    ASSERT_TRUE(DecoderStep(nullptr));
+    fs::resize_file(Path("in.mp3"), fs::file_size(Path("in.mp3")) / 3);
+    while (DecoderStep(nullptr)) ++steps;
+    EXPECT_EQ(DecoderLastError(), DECODER_ERROR_DECODE);
 }
 
-TEST_F(Vbmp3Test, TruncatedMp3DecodesWhatItHolds) {
+// Each decodes to the end of its audio as the mpg123 command does, and to the length the library
+// reported at open.
+TEST_F(Vbmp3Test, CutJoinedAndDamagedFilesDecodeToTheirEnd) {
     dir_.MakeMp3("in.mp3", 44100, 2, 441000);
-    fs::resize_file(Path("in.mp3"), fs::file_size(Path("in.mp3")) / 2 + 77);
-    const Decoded d = Decode(Path("in.mp3"), Path("out.wav"));
-    EXPECT_EQ(d.error, DECODER_OK);
-    EXPECT_EQ(d.lastPosition, d.total);
-    EXPECT_EQ(ReadWav(Path("out.wav")).Samples(), dir_.ReferenceSamples("in.mp3"));
+    dir_.MakeMp3("a.mp3", 44100, 2, 44100 * 3);
+    dir_.MakeMp3("b.mp3", 44100, 2, 44100 * 4);
+    dir_.Join("joined.mp3", {"a.mp3", "b.mp3"});
+    dir_.InsertJunk("junk.mp3", "in.mp3", 4096);
+    auto bytes = ReadAll(Path("in.mp3"));
+    bytes.resize(bytes.size() / 2 + 77);
+    WriteAll(Path("cut.mp3"), bytes);
+    const std::pair<const char*, const char*> cases[] = {
+        {"cut.mp3", ""},
+        {"joined.mp3", ""},
+        // The command gives up after 1 KB of junk unless told to search on.
+        {"junk.mp3", "--resync-limit -1"},
+    };
+    for (const auto& [name, options] : cases) {
+        SCOPED_TRACE(name);
+        const Decoded d = Decode(Path(name), Path("out.wav"));
+        EXPECT_EQ(d.error, DECODER_OK);
+        EXPECT_EQ(d.lastPosition, d.total);
+        const uint64_t samples = ReadWav(Path("out.wav")).Samples();
+        EXPECT_EQ(samples, dir_.ReferenceSamples(name, options));
+        EXPECT_EQ(static_cast<int64_t>(samples), d.outputSamples);
+    }
+    EXPECT_GT(ReadWav(Path("out.wav")).Samples(), 441000u - 2 * 1152);
+
+    // Joined at another rate, which the command cannot write into one WAV: each part comes at the
+    // output rate, and nothing is lost or doubled (the second file's header frame, delay and
+    // padding stay, as in any joined stream).
+    dir_.MakeMp3("c.mp3", 48000, 1, 48000 * 2);
+    dir_.Join("rates.mp3", {"a.mp3", "c.mp3"});
+    for (const int rate : {44100, 48000}) {
+        SCOPED_TRACE(rate);
+        const Decoded d = Decode(Path("rates.mp3"), Path("out.wav"), {0, 0, rate});
+        EXPECT_EQ(d.error, DECODER_OK);
+        const uint64_t samples = ReadWav(Path("out.wav")).Samples();
+        EXPECT_EQ(static_cast<int64_t>(samples), d.outputSamples);
+        EXPECT_GT(static_cast<double>(samples) / rate, 5.0);
+        EXPECT_LT(static_cast<double>(samples) / rate, 5.08);
+    }
 }
 
 } // namespace
