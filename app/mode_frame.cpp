@@ -177,9 +177,15 @@ void PreviewPlay(const ModeFrameControls& c) {
     }
     // A list whose caret was never placed has it on the first item.
     const int index = c.list->ItemIndex() < 0 ? 0 : c.list->ItemIndex();
-    c.media_play->SetFileName(c.list->Items()->Get(index));
-    c.media_play->Open();
-    c.media_play->Play();
+    try {
+        c.media_play->SetFileName(c.list->Items()->Get(index));
+        c.media_play->Open();
+        c.media_play->Play();
+    } catch (...) {
+        // Nothing plays, so nothing may look as if it did; the application shows the message.
+        PreviewStop(c);
+        throw;
+    }
     SetPreviewControls(c, true);
 }
 

@@ -8,9 +8,12 @@
 namespace sv {
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(new QTimer) {
+    // The platform's coarse timers are off by up to 5 % a tick, and that adds up.
+    timer_->setTimerType(Qt::PreciseTimer);
+    timer_->setSingleShot(true);
     TGuardedRef<TTimer> self(this);
     QObject::connect(timer_, &QTimer::timeout, [self] {
-        if (TTimer* t = self.Get()) t->Fire();
+        if (TTimer* t = self.Get()) t->Tick();
     });
     Update();
 }
@@ -35,7 +38,38 @@ void TTimer::SetInterval(int ms) {
 
 void TTimer::Update() {
     timer_->stop();
-    if (enabled_ && interval_ > 0) timer_->start(interval_);
+    ++schedule_;
+    if (!enabled_ || interval_ <= 0) return;
+    start_ = std::chrono::steady_clock::now();
+    slot_ = 1;
+    WaitForSlot();
+}
+
+namespace {
+// Whole intervals from `start` to now.
+std::int64_t SlotsSince(std::chrono::steady_clock::time_point start, int interval) {
+    return (std::chrono::steady_clock::now() - start) / std::chrono::milliseconds(interval);
+}
+} // namespace
+
+void TTimer::WaitForSlot() {
+    const auto due = start_ + slot_ * std::chrono::milliseconds(interval_);
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+    timer_->start(static_cast<int>(std::max<std::int64_t>(wait.count(), 0)));
+}
+
+void TTimer::Tick() {
+    // This tick stands for every slot that has passed.
+    slot_ = std::max(slot_, SlotsSince(start_, interval_));
+    const unsigned schedule = schedule_;
+    TGuardedRef<TTimer> self(this);
+    Fire();
+    // The handler may have freed the timer, or stopped or restarted it.
+    if (!self.Get() || schedule != schedule_) return;
+    // Slots that passed while the handler ran come as one tick at once.
+    slot_ = std::max(slot_ + 1, SlotsSince(start_, interval_));
+    WaitForSlot();
 }
 
 void TTimer::Fire() {

@@ -3,12 +3,17 @@
 #include "framework/bitmap.h"
 #include "framework/control.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 
 class QTimer;
 
 namespace sv {
 
+// Ticks every Interval milliseconds while enabled, to the millisecond: tick k comes k intervals
+// after the timer was enabled or its interval set, however late the ones before it came. Ticks
+// missed while the program was busy come as one tick as soon as it is free.
 class TTimer : public TComponent {
 public:
     explicit TTimer(TComponent* owner);
@@ -26,9 +31,14 @@ public:
 
 private:
     void Update();
+    void Tick();
+    void WaitForSlot();
     bool enabled_ = true;
     int interval_ = 1000;
     QTimer* timer_;
+    std::chrono::steady_clock::time_point start_;
+    std::int64_t slot_ = 0; // the next tick's number, counted from start_
+    unsigned schedule_ = 0; // changes whenever the schedule starts again
 };
 
 class TPaintBox : public TGraphicControl {

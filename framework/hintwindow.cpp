@@ -3,8 +3,14 @@
 #include "framework/canvas.h"
 #include "framework/host_widget.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <string>
 
 namespace sv {
 
@@ -36,12 +42,57 @@ THintWindow::~THintWindow() {
     BeginDestruction();
 }
 
+namespace {
+
+std::optional<bool>& ComposedAnswer() {
+    static std::optional<bool> answer;
+    return answer;
+}
+
+// X11: a compositing manager owns the selection _NET_WM_CM_S<screen>.
+bool X11CompositorRuns() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return false;
+    int screen = 0;
+    char* host = nullptr;
+    int display = 0;
+    if (xcb_parse_display(nullptr, &host, &display, &screen)) std::free(host);
+    const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 1, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+    if (!atom) return false;
+    const xcb_atom_t selection = atom->atom;
+    std::free(atom);
+    if (selection == XCB_ATOM_NONE) return false; // never claimed since the server started
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    if (!owner) return false;
+    const bool owned = owner->owner != XCB_WINDOW_NONE;
+    std::free(owner);
+    return owned;
+}
+
+} // namespace
+
+bool ScreenComposited() {
+    if (ComposedAnswer()) return *ComposedAnswer();
+    if (QGuiApplication::platformName() == "xcb") return X11CompositorRuns();
+    return true;
+}
+
+void SetScreenComposited(std::optional<bool> answer) {
+    ComposedAnswer() = answer;
+}
+
 QWidget* THintWindow::CreateWidget() {
     auto* w = new HintHost(this);
     w->setMouseTracking(true);
     w->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
     w->setAttribute(Qt::WA_ShowWithoutActivating);
-    if (translucent_)
+    // Without a compositing manager a translucent window shows black where it is not drawn.
+    screenPicture_ = translucent_ && !ScreenComposited();
+    if (translucent_ && !screenPicture_)
         w->setAttribute(Qt::WA_TranslucentBackground);
     else
         w->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -64,7 +115,7 @@ void THintWindow::SurfaceNeeded() {
     if (surface_.size() == size) return;
     surface_ =
         QImage(size, translucent_ ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    surface_.fill(translucent_ ? 0u : ColorToQRgb(Color()));
+    surface_.fill(translucent_ && !screenPicture_ ? 0u : ColorToQRgb(Color()));
 }
 
 void THintWindow::HostPaintHint(QPaintEvent* event) {
@@ -99,9 +150,28 @@ void THintWindow::DrawOnWindow(const std::function<void(TCanvas*)>& draw) {
     flushing_ = false;
 }
 
+void THintWindow::TakeScreenBeneath(const TRect& rect) {
+    const QRect area(rect.Left, rect.Top, rect.Width(), rect.Height());
+    if (Handle()->isVisible()) Handle()->hide(); // not a picture of itself
+    QScreen* screen = QGuiApplication::screenAt(area.topLeft());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    QImage picture;
+    if (screen) {
+        const QPoint at = area.topLeft() - screen->geometry().topLeft();
+        picture = screen->grabWindow(0, at.x(), at.y(), area.width(), area.height()).toImage();
+    }
+    surface_ = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    surface_.fill(ColorToQRgb(Color()));
+    if (picture.isNull()) return;
+    QPainter p(&surface_);
+    p.drawImage(QRect(QPoint(0, 0), area.size()), picture);
+}
+
 void THintWindow::ActivateHint(const TRect& rect, const std::string& hint) {
     SetCaption(hint);
     SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height());
+    HandleNeeded();
+    if (screenPicture_) TakeScreenBeneath(rect);
     TControl::SetVisible(true);
     Handle()->show();
     Handle()->raise();

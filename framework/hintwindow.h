@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <functional>
+#include <optional>
 
 class QPaintEvent;
 
@@ -27,9 +28,11 @@ public:
     virtual bool IsHintMsg(const TMessage& message);
 
     // The window's surface keeps what was drawn on it until something draws over it; nothing
-    // is drawn by itself. A translucent window's surface starts transparent, so whatever is
-    // not drawn shows the screen beneath; an opaque one's starts in Color. Set it before the
-    // window is made (a made window is made again).
+    // is drawn by itself. A translucent window shows the screen beneath wherever nothing is
+    // drawn: where a compositing manager runs, its surface starts transparent; where none runs,
+    // it starts with a picture of the screen taken before the window is shown. An opaque
+    // window's surface starts in Color. Set it before the window is made (a made window is
+    // made again).
     bool Translucent() const { return translucent_; }
     void SetTranslucent(bool translucent);
     // Draws on the window's surface outside a paint and shows the result at once; Paint does
@@ -48,10 +51,17 @@ protected:
 
 private:
     void SurfaceNeeded();
+    void TakeScreenBeneath(const TRect& rect);
     QImage surface_;
     bool translucent_ = false;
+    bool screenPicture_ = false; // translucent without a compositing manager
     bool flushing_ = false;
 };
+
+// Whether a compositing manager shows translucent windows over what lies beneath: always on
+// Wayland and off screen, on X11 while one runs. A set answer replaces the screen's (tests).
+bool ScreenComposited();
+void SetScreenComposited(std::optional<bool> answer);
 
 using THintWindowClass = std::function<THintWindow*(TComponent* owner)>;
 

@@ -116,6 +116,8 @@ public:
     }
     bool AtEnd() const override { return atEnd_; }
     std::string Error() const override { return error_; }
+    // Qt Multimedia plays on without an output device, silently.
+    bool HasDevice() const override { return !QMediaDevices::audioOutputs().isEmpty(); }
 
 private:
     void UnloadPcm() {
@@ -405,14 +407,14 @@ void TMediaPlayer::Close() {
 
 void TMediaPlayer::Play() {
     if (!deviceId_) return;
+    // The output is made on the first Play: opening files only for their lengths touches no
+    // audio device.
+    OutputNeeded();
     if (disc_) {
         PlayCd();
         return;
     }
-    // The output is made and loaded on the first Play: opening files only for their lengths
-    // touches no audio device.
     if (!loaded_) {
-        if (!output_) output_ = MakeOutput();
         output_->Load(fileName_);
         loaded_ = true;
     }
@@ -421,6 +423,11 @@ void TMediaPlayer::Play() {
     if (output_->AtEnd()) output_->Seek(0);
     output_->Play();
     mode_ = mpPlaying;
+}
+
+void TMediaPlayer::OutputNeeded() {
+    if (!output_) output_ = MakeOutput();
+    if (!output_->HasDevice()) throw Exception(kNoAudioOutput);
 }
 
 void TMediaPlayer::PlayCd() {
@@ -434,7 +441,6 @@ void TMediaPlayer::PlayCd() {
     startMs_.reset();
     lsn_t first = static_cast<lsn_t>(MsToSector(startMs));
     const lsn_t end = disc_->RunEnd(first);
-    if (!output_) output_ = MakeOutput();
     output_->LoadPcm(std::make_unique<CdSectorSource>(disc_, first, end));
     loaded_ = true;
     baseMs_ = SectorToMs(first);

@@ -36,6 +36,8 @@ public:
     virtual int64_t PositionMs() const = 0;
     virtual bool AtEnd() const = 0;        // played to the end since the last Play
     virtual std::string Error() const = 0; // the backend's last failure, empty if none
+    // Whether any device takes the sound: a machine without one would play into nothing.
+    virtual bool HasDevice() const = 0;
 };
 
 using TMediaOutputFactory = std::function<std::unique_ptr<TMediaOutput>()>;
@@ -45,7 +47,8 @@ void SetMediaOutputFactory(TMediaOutputFactory factory);
 
 // Plays WAV and MP3 files by name, and the tracks of an audio CD. Lengths are known as soon as a
 // file is open (from the WAV header, or by scanning every MP3 frame); every operation on a closed
-// device does nothing, and a file that cannot be opened or played raises Exception.
+// device does nothing, and a file that cannot be opened or played raises Exception, as does Play
+// where the machine has no audio output (kNoAudioOutput).
 //
 // CD audio (DeviceType dtCDAudio): FileName names the drive, either by the name the CD-DA reader
 // lists it under ("<vendor> <model> (N:0:0)" for /dev/srN, "<image.cue> (I:0:0)" for a disc
@@ -53,6 +56,8 @@ void SetMediaOutputFactory(TMediaOutputFactory factory);
 // contents on a handle of its own; Play reads the audio digitally from the start position (or
 // the current one) to the end of that run of audio tracks. Positions count from the disc's
 // first sector.
+inline constexpr const char* kNoAudioOutput = "音声出力デバイスが見つからないため再生できません。";
+
 class TMediaPlayer {
 public:
     TMediaPlayer();
@@ -102,6 +107,7 @@ public:
 private:
     int64_t FromMilliseconds(int64_t milliseconds) const;
     int64_t ToMilliseconds(int64_t position) const;
+    void OutputNeeded();
     void PlayCd();
 
     std::unique_ptr<TMediaOutput> output_;

@@ -17,6 +17,7 @@ struct MediaOutputLog {
     int64_t position = 0;
     bool atEnd = false;
     std::string error;
+    bool device = true; // an audio output device exists
 };
 
 class RecordingMediaOutput : public sv::TMediaOutput {
@@ -43,6 +44,7 @@ public:
     int64_t PositionMs() const override { return log_.position; }
     bool AtEnd() const override { return log_.atEnd; }
     std::string Error() const override { return log_.error; }
+    bool HasDevice() const override { return log_.device; }
 
 private:
     MediaOutputLog& log_;

@@ -163,7 +163,7 @@ TEST_F(MediaPlayerTest, FilesThatCannotBePlayedRaiseAndLeaveTheDeviceClosed) {
     EXPECT_NE(player_.DeviceID(), 0u);
 }
 
-TEST_F(MediaPlayerTest, BackendFailureRaisesAtPlay) {
+TEST_F(MediaPlayerTest, BackendFailureOrNoOutputDeviceRaisesAtPlay) {
     WriteWav(dir_.Path("a.wav"), 44100, 2, 100);
     OpenFile("a.wav");
     log_.error = "no audio device";
@@ -174,6 +174,20 @@ TEST_F(MediaPlayerTest, BackendFailureRaisesAtPlay) {
         EXPECT_EQ(e.Message(), dir_.Path("a.wav").string() + " を再生できません (no audio device)");
     }
     EXPECT_EQ(player_.Mode(), sv::mpStopped);
+
+    // A machine without an audio output device would play into nothing: it is said instead.
+    log_.error.clear();
+    log_.device = false;
+    OpenFile("a.wav");
+    log_.calls.clear();
+    try {
+        player_.Play();
+        ADD_FAILURE() << "played";
+    } catch (const sv::Exception& e) {
+        EXPECT_EQ(e.Message(), "音声出力デバイスが見つからないため再生できません。");
+    }
+    EXPECT_EQ(player_.Mode(), sv::mpStopped);
+    EXPECT_EQ(log_.calls, Calls{});
 }
 
 } // namespace

@@ -11,7 +11,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <algorithm>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace sv;
 using namespace sv::test;
@@ -683,6 +686,61 @@ TEST(Timer, TicksFromTheEventLoopWhileEnabled) {
     EXPECT_EQ(ticks, 2);
     Application->ProcessMessages();
     EXPECT_EQ(ticks, 2);
+}
+
+// Milliseconds since `start`, with a fraction.
+double MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// Tick times are measured against the schedule: a tick is never early, and lateness (a loaded
+// machine's) does not carry over to the next tick.
+TEST(Timer, TicksKeepToTheScheduleFromTheirStart) {
+    using namespace std::chrono_literals;
+    constexpr double kLate = 30; // a busy machine's delay of one tick, below the drifts
+    TTimer timer(nullptr);
+    timer.SetEnabled(false);
+    timer.SetInterval(100);
+    std::vector<double> at;
+    auto start = std::chrono::steady_clock::now();
+    auto runTo = [&](std::size_t ticks) {
+        while (at.size() < ticks) Application->HandleMessage();
+    };
+    timer.OnTimer = [&](TObject*) { at.push_back(MsSince(start)); };
+    timer.SetEnabled(true);
+    runTo(10);
+    std::vector<double> late;
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        EXPECT_GE(at[k], 100.0 * (k + 1) - 1) << k; // never early
+        late.push_back(at[k] - 100.0 * (k + 1));
+    }
+    std::sort(late.begin(), late.end());
+    EXPECT_LE(late[late.size() / 2], 10); // lateness does not add up
+
+    // A handler busy for two and a half intervals gets one late tick at once; then the ticks
+    // are back on the schedule.
+    at.clear();
+    timer.OnTimer = [&](TObject*) {
+        at.push_back(MsSince(start));
+        if (at.size() == 2) std::this_thread::sleep_for(260ms);
+    };
+    timer.SetInterval(50);
+    timer.SetInterval(100); // a new interval starts a new schedule
+    start = std::chrono::steady_clock::now();
+    runTo(5);
+    EXPECT_LE(at[2], 200 + 260 + kLate);
+    EXPECT_NEAR(at[3], 500, kLate);
+    EXPECT_NEAR(at[4], 600, kLate);
+
+    // Enabled again, it counts from then.
+    at.clear();
+    timer.SetEnabled(false);
+    std::this_thread::sleep_for(50ms);
+    start = std::chrono::steady_clock::now();
+    timer.SetEnabled(true);
+    runTo(1);
+    EXPECT_GE(at[0], 99);
 }
 
 TEST(Forms, ScreenCentreUsesTruncatingHalves) {

@@ -2,6 +2,8 @@
 #include "widget_test.h"
 #include "writer/widgets/ani_btn.h"
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 
 namespace sv::test {
@@ -75,6 +77,30 @@ TEST_F(AniBtnTest, FramesAdvanceByIntervalAndWrapAround) {
     Tick(m, 4);
     auto bmp = DrawItem(m, 0);
     EXPECT_EQ(PixelAt(*bmp, 30, 12), Px(clLime));
+}
+
+TEST_F(AniBtnTest, TheMastersClockTicksEvery55Milliseconds) {
+    TAniBtn* m = Button(1);
+    TAniBtn* follower = Button(1);
+    std::vector<double> changes; // when the follower showed its next frame, in ms
+    const auto start = std::chrono::steady_clock::now();
+    m->SetAnimateMaster(true);
+    for (int last = 0; changes.size() < 8; Application->HandleMessage()) {
+        if (follower->FrameOffset() == last) continue;
+        last = follower->FrameOffset();
+        changes.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    // The first frame lasts the constructor's four ticks, each later one a tick; a late tick
+    // (a busy machine) does not delay the ones after it.
+    std::vector<double> late;
+    for (std::size_t j = 0; j < changes.size(); ++j) {
+        EXPECT_GE(changes[j], 55.0 * (j + 4) - 1) << j;
+        late.push_back(changes[j] - 55.0 * (j + 4));
+    }
+    std::sort(late.begin(), late.end());
+    EXPECT_LE(late[late.size() / 2], 10);
 }
 
 TEST_F(AniBtnTest, FollowersBySameGroupOnTheSameParentOnly) {

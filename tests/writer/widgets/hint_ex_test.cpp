@@ -1,6 +1,7 @@
 #include "widget_test.h"
 #include "writer/widgets/hint_ex.h"
 
+#include <QFontInfo>
 #include <QWidget>
 
 namespace sv::test {
@@ -63,6 +64,65 @@ TEST(SpoutHint, BalloonWithASpoutOverWhatLiesBeneath) {
     EXPECT_EQ(qAlpha(at(0, 49)), 0);
     EXPECT_EQ(qAlpha(at(124, 25)), 0);
     EXPECT_EQ(at(124, 30), black);
+
+    // Where no compositing manager runs, the window starts with a picture of the screen beneath
+    // it, taken before it shows.
+    SetScreenComposited(false);
+    TForm beneath(nullptr);
+    beneath.SetBorderStyle(bsNone);
+    beneath.SetBounds(50, 50, 300, 200);
+    beneath.SetColor(clTeal);
+    beneath.Show();
+    QApplication::processEvents();
+    TSpoutHint opaque(nullptr);
+    opaque.SetColor(clYellow);
+    opaque.ActivateHint(Bounds(100, 100, 125, 50), "");
+    QApplication::processEvents();
+    opaque.Repaint();
+    SetScreenComposited(std::nullopt);
+    const QImage& o = opaque.Surface();
+    const QRgb teal = ColorToQRgb(clTeal);
+    EXPECT_EQ(o.pixel(1, 0), teal);
+    EXPECT_EQ(o.pixel(10, 20), teal);
+    EXPECT_EQ(o.pixel(20, 20), yellow);
+    EXPECT_EQ(o.pixel(100, 24), teal);
+    EXPECT_EQ(o.pixel(100, 30), yellow);
+    EXPECT_EQ(o.pixel(0, 49), teal);
+}
+
+TEST(HintEx, CaptionInMinchoOfTwelvePoints) {
+    TSpoutHint hint(nullptr);
+    EXPECT_EQ(hint.Canvas()->Font()->Name(), "ＭＳ 明朝");
+    EXPECT_EQ(hint.Canvas()->Font()->Size(), 12);
+    EXPECT_EQ(QFontInfo(hint.Canvas()->Font()->ToQFont()).family(), "IPAMincho");
+    // The caption is drawn as the same text in that font draws it.
+    const std::string text = "書込みを開始します";
+    const TRect r = hint.CalcHintRect(1000, text, nullptr);
+    hint.SetColor(clYellow);
+    hint.ActivateHint(Bounds(100, 100, r.Width(), r.Height()), text);
+    QApplication::processEvents();
+    hint.Repaint();
+    TBitmap expected(r.Width(), r.Height());
+    TCanvas* c = expected.Canvas();
+    c->Font()->SetName("ＭＳ 明朝");
+    c->Font()->SetSize(12);
+    c->Font()->SetColor(hint.Canvas()->Font()->Color());
+    c->Brush()->SetColor(clYellow);
+    c->FillRect(Rect(0, 0, r.Width(), r.Height()));
+    const int a = r.Height() / 2;
+    TRect t = Rect(0, a, r.Width(), r.Height());
+    InflateRect(t, -(a / 8), -(a / 8));
+    c->DrawText(text, t, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    const QImage& s = hint.Surface();
+    int inked = 0, differ = 0;
+    for (int y = a + 3; y < r.Height() - 3; ++y)
+        for (int x = 8; x < r.Width() - 8; ++x) {
+            const std::uint32_t want = PixelAt(expected, x, y);
+            inked += want != Px(clYellow);
+            differ += (s.pixel(x, y) & 0xFFFFFF) != want;
+        }
+    EXPECT_GT(inked, 100);
+    EXPECT_EQ(differ, 0);
 }
 
 TEST(RectHint, SlidesInOneRowEveryTenMillisecondsOnEveryPaint) {

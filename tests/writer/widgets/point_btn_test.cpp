@@ -29,9 +29,12 @@ TEST_F(PointBtnTest, PointsUntilTheMouseIsPastTheEdge) {
     Move(61, 5);
     EXPECT_FALSE(b->MouseCapture());
     EXPECT_EQ(b->Color(), kLeave);
-    Move(5, -1);
-    Move(5, 21);
-    EXPECT_FALSE(b->MouseCapture());
+    for (TPoint out : {Point(-1, 5), Point(5, -1), Point(5, 21)}) {
+        Move(5, 5);
+        Move(out.X, out.Y);
+        EXPECT_FALSE(b->MouseCapture()) << out.X << "," << out.Y;
+        EXPECT_EQ(b->Color(), kLeave);
+    }
 }
 
 TEST_F(PointBtnTest, LeavingOverTheFormComesThroughTheCapture) {
@@ -178,8 +181,9 @@ TEST_F(BmpBtnTest, MarginSpacingAndEmptyGlyph) {
     TBmpBtn* b = Button();
     b->SetMargin(-5);
     EXPECT_EQ(b->Margin(), -1);
-    b->SetSpacing(-2);
-    EXPECT_EQ(b->Spacing(), 2);
+    b->SetSpacing(5);
+    b->SetSpacing(-2); // ignored, not made positive
+    EXPECT_EQ(b->Spacing(), 5);
     auto bmp = DrawItem(b, 0);
     EXPECT_EQ(PixelAt(*bmp, 50, 15), 0xFFFFFFu); // nothing but the face
     b->SetGlyph(Strip().get());
