@@ -211,14 +211,18 @@ std::optional<std::string> ReadProfileRaw(const std::string& path, std::string_v
     return std::nullopt;
 }
 
+std::string_view ProfileValueAsRead(std::string_view raw) {
+    std::string_view value = TrimBlanks(raw);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view def) {
     auto raw = ReadProfileRaw(path, section, key);
     if (!raw) return std::string(def);
-    std::string_view value = *raw;
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
-    return std::string(LeadingCodePoints(value, kProfileValueLimit));
+    return std::string(LeadingCodePoints(ProfileValueAsRead(*raw), kProfileValueLimit));
 }
 
 int ParseProfileInteger(std::string_view text, int def) {
