@@ -170,6 +170,11 @@ void TFmMain::ApplyMenuItems(const std::string& items) {
     }
 }
 
+std::string TFmMain::MenuItemShown(int number) const {
+    const std::string caption = ModeButton(number)->Caption();
+    return caption.empty() ? std::string(settings::kNoMode) : caption;
+}
+
 std::vector<std::string> MenuItemEntries(const std::string& items) {
     TStringList list;
     list.SetCommaText(items);

@@ -61,6 +61,8 @@ public:
     // Buttons 1 to 7 take the captions of a MENU ITEMS value ("なし": none); buttons without
     // an entry keep theirs.
     void ApplyMenuItems(const std::string& items);
+    // The MENU ITEMS entry that gives button `number` (1 to 7) the caption it shows now.
+    std::string MenuItemShown(int number) const;
 
     void FormShow(TObject* sender);
     void FormClose(TObject* sender, TCloseAction& action);

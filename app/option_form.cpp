@@ -381,8 +381,14 @@ void TFmOPTION::LoadSettings() {
     const TIniFile ini(IniPath());
     const std::vector<std::string> items =
         MenuItemEntries(ini.ReadString(keys::kMenu, keys::kItems, ""));
-    for (int i = 0; i < static_cast<int>(items.size()) && i < kConfigurableButtons; ++i)
-        ChooseEqual(MenuList(i + 1), items[i]);
+    // A list the file gives no entry starts at what its button shows, so a save keeps the
+    // buttons as the user sees them.
+    for (int i = 0; i < kConfigurableButtons; ++i) {
+        if (i < static_cast<int>(items.size()))
+            ChooseEqual(MenuList(i + 1), items[i]);
+        else if (FmMain)
+            ChooseEqual(MenuList(i + 1), FmMain->MenuItemShown(i + 1));
+    }
 
     LoadFolder(ini, keys::kCdWav, edt_cw_save);
     LoadFolder(ini, keys::kCdMp3, edt_cm_save);

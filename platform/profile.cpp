@@ -49,24 +49,23 @@ ProfileText Parse(std::string_view content) {
     }
     bool newlineSeen = false;
     while (!content.empty()) {
-        ProfileLine line;
         std::size_t lf = content.find('\n');
         std::string_view raw = content.substr(0, lf);
+        std::string_view end;
         if (lf == std::string_view::npos) {
             content = {};
         } else {
             content.remove_prefix(lf + 1);
-            line.end = "\n";
+            end = "\n";
             if (raw.ends_with('\r')) {
                 raw.remove_suffix(1);
-                line.end = "\r\n";
+                end = "\r\n";
             }
-            if (!newlineSeen) text.newline = line.end;
+            if (!newlineSeen) text.newline = std::string(end);
             newlineSeen = true;
         }
-        line.raw = std::string(raw);
-        line.text = IsValidUtf8(raw) ? line.raw : Cp932ToUtf8(raw);
-        text.lines.push_back(std::move(line));
+        std::string decoded = IsValidUtf8(raw) ? std::string(raw) : Cp932ToUtf8(raw);
+        text.lines.push_back(ProfileLine{std::string(raw), std::move(decoded), std::string(end)});
     }
     return text;
 }
@@ -212,14 +211,18 @@ std::optional<std::string> ReadProfileRaw(const std::string& path, std::string_v
     return std::nullopt;
 }
 
+std::string_view ProfileValueAsRead(std::string_view raw) {
+    std::string_view value = TrimBlanks(raw);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view def) {
     auto raw = ReadProfileRaw(path, section, key);
     if (!raw) return std::string(def);
-    std::string_view value = *raw;
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
-    return std::string(LeadingCodePoints(value, kProfileValueLimit));
+    return std::string(LeadingCodePoints(ProfileValueAsRead(*raw), kProfileValueLimit));
 }
 
 int ParseProfileInteger(std::string_view text, int def) {
@@ -281,7 +284,7 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
     if (header == text.lines.size()) {
         if (!text.lines.empty() && !TrimBlanks(text.lines.back().text).empty())
             InsertLine(text, text.lines.size(), "");
-        InsertLine(text, text.lines.size(), "[" + std::string(section) + "]");
+        InsertLine(text, text.lines.size(), std::string("[").append(section).append("]"));
         InsertLine(text, text.lines.size(), line);
     } else {
         std::size_t end = header + 1;

@@ -17,10 +17,15 @@ constexpr std::size_t kProfileValueLimit = 2047;
 std::optional<std::string> ReadProfileRaw(const std::string& path, std::string_view section,
                                           std::string_view key);
 
-// A value as the settings see it: one pair of enclosing double quotes dropped, cut at
-// kProfileValueLimit code points; `def` when the key is missing.
+// A value as the settings see it (ProfileValueAsRead), cut at kProfileValueLimit code points;
+// `def` when the key is missing.
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view def);
+
+// A raw value as a read gives it back, before the length limit: blanks and tabs on both sides
+// dropped (a hand-edited "KEY = 192" is 192), then one pair of enclosing double quotes, whose
+// inside is kept as it is.
+std::string_view ProfileValueAsRead(std::string_view raw);
 
 // Decimal, or hexadecimal after "0x"/"0X" when the text is longer than two characters;
 // anything else gives `def`. Hexadecimal is read as 32 bits, so "0xFFFFFFFF" gives -1;
@@ -29,10 +34,11 @@ int ParseProfileInteger(std::string_view text, int def);
 
 // Writes "key=value" (UTF-8) into the section, replacing the key's first line or appending the
 // key to the section (or a new section to the file). Every other line keeps its bytes and line
-// end. The file is replaced atomically, keeping its mode and owner; a symbolic link is written
-// through to its target. Fails for a value holding CR or LF, which would break the file's lines,
-// and when the permission bits of the file or its folder forbid writing (also for root): the
-// file then stays as it is.
+// end; a replaced line keeps its key's spelling, without the blanks a hand edit put around the
+// key or the value. The file is replaced atomically, keeping its mode and owner; a symbolic link
+// is written through to its target. Fails for a value holding CR or LF, which would break the
+// file's lines, and when the permission bits of the file or its folder forbid writing (also for
+// root): the file then stays as it is.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 

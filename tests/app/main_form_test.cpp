@@ -303,8 +303,12 @@ TEST_F(MainWindow, DefaultPlaceHalvesEachTermTruncating) {
     }
 }
 
-TEST_F(MainWindow, StoredPositionIsUsedUnchecked) {
-    Start("LEFT=-500\nTOP=-20\n");
+// Blanks a hand edit left around the values are no part of them.
+TEST_F(MainWindow, StoredPositionIsUsedUncheckedAndBlanksAroundValuesDoNotCount) {
+    WriteIni("[MAIN]\nTITLE = Sonvale\t\nVERSION = 2.50 \nLEFT = -500 \nTOP=\t-20\n");
+    Create();
+    FmMain->Show();
+    EXPECT_EQ(FmMain->Caption(), "Sonvale  Ver 2.50");
     EXPECT_EQ(placed_, Point(-500, -20));
 }
 

@@ -75,7 +75,7 @@ TEST_F(SettingsPage, ShippedSettingsShowTheDesignedCaptionsAndASaveKeepsThem) {
     EXPECT_EQ(Captions(), kDesigned);
 }
 
-TEST_F(SettingsPage, WithoutAFileEveryValueShowsItsDefaultAndNothingIsWritten) {
+TEST_F(SettingsPage, WithoutAFileEveryValueShowsItsDefaultAndASaveKeepsTheButtons) {
     Start(std::nullopt);
     const TFmOPTION* p = FmOPTION;
     EXPECT_EQ((Strings{p->edt_wm_save->Text(), p->cmb_cm_bitrate->Text(), p->cmb_wm_enctype->Text(),
@@ -83,22 +83,35 @@ TEST_F(SettingsPage, WithoutAFileEveryValueShowsItsDefaultAndNothingIsWritten) {
                        p->edt_mc_auto->Text()}),
               (Strings{"", "128", "ジョイントステレオ", "等倍速", "44.1", "ステレオ", "30"}));
     EXPECT_FALSE(p->chk_cc_burn->Checked() || p->btn_mw_moto->Down());
-    EXPECT_EQ(MenuTexts(), Strings(7, ""));
+    // The menu lists start at the buttons' captions.
+    EXPECT_EQ(MenuTexts(), Strings(kDesigned.begin(), kDesigned.end() - 1));
     EXPECT_TRUE(dialogs_.Calls.empty());
     EXPECT_FALSE(fs::exists(IniFile()));
+
+    // A button left without a caption by an earlier save shows as "なし".
+    FmMain->ShineSpeedButton2->SetCaption("");
+    ShowPage();
+    EXPECT_EQ(MenuTexts()[1], "なし");
+    Save();
+    EXPECT_EQ(Key("MENU", "ITEMS"), "CD→MP3,なし,WAV→CD,WAV→MP3,MP3→WAV,CD→WAV,CD→CD");
+    EXPECT_EQ(Captions(),
+              (Strings{"CD→MP3", "", "WAV→CD", "WAV→MP3", "MP3→WAV", "CD→WAV", "CD→CD", "設定"}));
 }
 
 TEST_F(SettingsPage, MenuListsWithoutAChoiceSaveEmptyEntries) {
     Start("[MENU]\nITEMS=CD→CD,なし,WAV→MP3\n");
-    EXPECT_EQ(MenuTexts(), (Strings{"CD→CD", "なし", "WAV→MP3", "", "", "", ""}));
+    EXPECT_EQ(MenuTexts(),
+              (Strings{"CD→CD", "なし", "WAV→MP3", "WAV→MP3", "MP3→WAV", "CD→WAV", "CD→CD"}));
+    FmOPTION->MenuList(4)->SetItemIndex(-1);
     Save();
-    EXPECT_EQ(Key("MENU", "ITEMS"), "CD→CD,なし,WAV→MP3,,,,");
-    // The comma that ends the value stands for no entry: button 7 keeps its caption.
-    EXPECT_EQ(Captions(), (Strings{"CD→CD", "", "WAV→MP3", "", "", "", "CD→CD", "設定"}));
+    EXPECT_EQ(Key("MENU", "ITEMS"), "CD→CD,なし,WAV→MP3,,MP3→WAV,CD→WAV,CD→CD");
+    EXPECT_EQ(Captions(),
+              (Strings{"CD→CD", "", "WAV→MP3", "", "MP3→WAV", "CD→WAV", "CD→CD", "設定"}));
 
     for (int i = 1; i <= 6; ++i) FmOPTION->MenuList(i)->SetItemIndex(1); // CD→WAV
     FmOPTION->MenuList(7)->SetItemIndex(-1);
     Save();
+    // The comma that ends the value stands for no entry: button 7 keeps its caption.
     EXPECT_EQ(Key("MENU", "ITEMS"), "CD→WAV,CD→WAV,CD→WAV,CD→WAV,CD→WAV,CD→WAV,");
     EXPECT_EQ(Captions()[6], "CD→CD");
     // The next start reads the value the same way.
@@ -125,6 +138,27 @@ TEST_F(SettingsPage, ValuesOutsideTheListsSaveBackAsThePageSeesThem) {
     EXPECT_EQ(Keys("MP3_CD", {"SPEED", "CONVERT", "WAIT", "BURNPROOF"}),
               (Strings{"-1", "-1", "abc", "1"}));
     EXPECT_EQ(Keys("CD_MP3", {"BITRATE", "ENCODETYPE"}), (Strings{"128", "2"}));
+}
+
+// A file edited by hand with blanks around the values: the page and the mode page read the
+// values, and a save that touches nothing writes them back as they were meant.
+TEST_F(SettingsPage, BlanksAroundHandEditedValuesAreNoPartOfThem) {
+    Start("[WAV_MP3]\nSAVEDIR = /music/ \nBITRATE = 192\nENCODETYPE = 1 \n"
+          "[MP3_CD]\nWAIT = 25 \nSPEED =\t3\n");
+    EXPECT_EQ((Strings{FmOPTION->edt_wm_save->Text(), FmOPTION->cmb_wm_bitrate->Text(),
+                       FmOPTION->cmb_wm_enctype->Text(), FmOPTION->edt_mc_auto->Text(),
+                       FmOPTION->cmb_mc_speed->Text()}),
+              (Strings{"/music/", "192", "ステレオ", "25", "6倍速"}));
+    Save();
+    EXPECT_EQ(Keys("WAV_MP3", {"SAVEDIR", "BITRATE", "ENCODETYPE"}),
+              (Strings{"/music/", "192", "1"}));
+    EXPECT_EQ(Keys("MP3_CD", {"WAIT", "SPEED"}), (Strings{"25", "3"}));
+
+    WriteIni("[WAV_MP3]\nSAVEDIR = /music/ \nBITRATE = 192\nENCODETYPE = 1 \n");
+    ClickAt(FmMain->ShineSpeedButton4, 5, 5); // WAV→MP3
+    EXPECT_EQ(FmWAV_MP3->edt_save->Text(), "/music/");
+    EXPECT_EQ(FmWAV_MP3->BITRATE, 192);
+    EXPECT_EQ(FmWAV_MP3->ENCODETYPE, 1);
 }
 
 TEST_F(SettingsPage, AStoredValueWithoutAnEqualEntryKeepsTheEarlierChoice) {

@@ -57,7 +57,7 @@ TEST_F(ProfileTest, OneEnclosingPairOfQuotesIsDropped) {
     EXPECT_EQ(Read("q2"), "");
     EXPECT_EQ(Read("q3"), "a\" \"b");
     EXPECT_EQ(Read("q4"), "\"a\",\"b\"");
-    EXPECT_EQ(Read("q5"), " \"a.wav\""); // the leading blank stays, so no pair encloses it
+    EXPECT_EQ(Read("q5"), "a.wav"); // the blank before the pair goes first
     EXPECT_EQ(Read("q6"), "\"a");
 }
 
@@ -70,6 +70,23 @@ TEST_F(ProfileTest, LongValueIsCutAtTheLimitWithoutSplittingACharacter) {
     std::string expected = value.substr(0, 2000);
     for (int i = 0; i < 47; ++i) expected += "音";
     EXPECT_EQ(read, expected);
+}
+
+// A hand-edited file: blanks and tabs around a value are no part of it; inside quotes they are.
+TEST_F(ProfileTest, BlanksAroundAValueAreDroppedBeforeTheQuotesAndTheCut) {
+    const std::string longValue(kProfileValueLimit + 5, 'x');
+    const std::string rest =
+        "WAIT\t=\t25\t\r\nblank=  \t\r\nquoted = \" a b \" \r\nlong=  " + longValue + "\r\n";
+    Write("[S]\r\nBITRATE = 192 \r\n" + rest);
+    EXPECT_EQ(Read("BITRATE"), "192");
+    EXPECT_EQ(sv::TIniFile(path_).ReadInteger("S", "WAIT", 999), 25);
+    EXPECT_EQ(Read("blank"), "");
+    EXPECT_EQ(Read("quoted"), " a b ");
+    EXPECT_EQ(Read("long"), longValue.substr(0, kProfileValueLimit));
+
+    // A write makes its own line plain and keeps every other line as it was.
+    ASSERT_TRUE(WriteProfileString(path_, "S", "BITRATE", "192"));
+    EXPECT_EQ(Content(), "[S]\r\nBITRATE=192\r\n" + rest);
 }
 
 TEST_F(ProfileTest, SectionsAndKeysIgnoreCaseAndFirstDuplicateWins) {
