@@ -28,13 +28,6 @@ std::string Quoted(std::string_view text) {
     return out;
 }
 
-// A value as the settings reader gives it back (before its length limit).
-std::string_view AsRead(std::string_view stored) {
-    if (stored.size() >= 2 && stored.front() == '"' && stored.back() == '"')
-        return stored.substr(1, stored.size() - 2);
-    return stored;
-}
-
 // " \"a\" \"b\"": the WAV part of the command line, and the SIZE value.
 std::string WavOperands(const std::vector<std::string>& wavs) {
     std::string out;
@@ -128,7 +121,9 @@ HandOver BuildHandOver(std::string_view programDir, const WriterChoice& choice,
                        const std::vector<std::string>& createdWavs, std::string_view mode) {
     HandOver h;
     h.writeDir = Quoted(WriterCommandLine(programDir, choice, items));
-    h.size = WavOperands(DiscWavs(items));
+    // The list begins with a blank, which the settings reader drops along with the quotes it would
+    // then find around the rest; an enclosing pair of its own brings it back to Trelvik whole.
+    h.size = Quoted(WavOperands(DiscWavs(items)));
     std::string list;
     for (const std::string& wav : createdWavs) list += (list.empty() ? "" : ",") + Quoted(wav);
     h.delDir = Quoted(list);
@@ -146,7 +141,8 @@ std::optional<std::string> CheckHandOver(std::string_view programDir,
             return std::string(path) +
                    " は名前に使えない文字（\"や改行）を含むため書き込めません。中止します。";
     for (std::string_view value : {handOver.writeDir, handOver.size, handOver.delDir})
-        if (platform::CodePointCount(AsRead(value)) >= platform::kProfileValueLimit)
+        if (platform::CodePointCount(platform::ProfileValueAsRead(value)) >=
+            platform::kProfileValueLimit)
             return "書込みデータが多すぎるか、ファイルの場所が長すぎます（書込みコマンドは" +
                    std::to_string(platform::kProfileValueLimit - 1) +
                    "文字まで）。曲数を減らすか、短い名前のフォルダに移して下さい。中止します。";
@@ -211,7 +207,7 @@ void DisarmHandOver(TIniFile& ini) {
 bool StartTrelvik(std::string_view programDir, const HandOver& handOver,
                   const std::function<void(const std::string&)>& writeLog) {
     writeLog("書込み実行");
-    writeLog(std::string(AsRead(handOver.writeDir)));
+    writeLog(std::string(platform::ProfileValueAsRead(handOver.writeDir)));
     Application->ProcessMessages();
     const std::string trelvik = platform::JoinPath(programDir, kTrelvikProgram);
     if (platform::StartProgram(trelvik)) {

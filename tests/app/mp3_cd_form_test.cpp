@@ -136,7 +136,7 @@ Strings Split(const std::string& commaText) {
 
 TEST_F(DiscForm, ShowingDisarmsTheHandOverAndTakesTheDrivesAndSettings) {
     TFmMP3_CD* f = Show("[MP3_CD]\nSPEED=13\nBURNPROOF=1\n[WORK]\nWRITEDIR=\"\"x\"\"\n"
-                        "SIZE= \"a.wav\"\nDELDIR=\"\"a.wav\"\"\nMODE=MP3_CD\n",
+                        "SIZE=\" \"a.wav\"\"\nDELDIR=\"\"a.wav\"\"\nMODE=MP3_CD\n",
                         "FmWAV_CD");
     EXPECT_EQ(f->ModeTag, "[WAV_CD]");
     EXPECT_EQ(f->cmb_speed->Text(), "最高速");
