@@ -1,4 +1,5 @@
 #include "framework/media_player.h"
+#include "outside/include/cue_image.h"
 
 #include <QAudioFormat>
 #include <QAudioOutput>
@@ -10,6 +11,7 @@
 
 #include <cdio/cdio.h>
 #include <mpg123.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -150,29 +152,30 @@ int64_t MsToSector(int64_t milliseconds) {
 
 // The drive a CD-DA reader name stands for: "(N:0:0)" is /dev/srN, "(I:0:0)" the first image of
 // CDDA_EX_IMAGES whose file name the name begins with (the reader cuts long names); any other
-// text is taken as a path.
-std::string CdDevicePath(const std::string& name) {
+// text is taken as a path, of a device if it is one, else of a cue.
+struct CdDrive {
+    std::string path; // empty: no such drive
+    bool image = false;
+};
+
+CdDrive CdDriveOf(const std::string& name) {
     const auto open = name.rfind(" (");
-    if (open == std::string::npos || !name.ends_with(":0:0)")) return name;
-    const std::string address = name.substr(open + 2, name.size() - open - 2 - 5);
-    const std::string front = name.substr(0, open);
+    const std::string address = open == std::string::npos || !name.ends_with(":0:0)")
+                                    ? std::string()
+                                    : name.substr(open + 2, name.size() - open - 2 - 5);
     if (address == "I") {
-        const char* images = std::getenv("CDDA_EX_IMAGES");
-        std::string list = images ? images : "";
-        std::size_t start = 0;
-        while (start < list.size()) {
-            std::size_t end = list.find(':', start);
-            if (end == std::string::npos) end = list.size();
-            const std::string path = list.substr(start, end - start);
-            if (!path.empty() && std::filesystem::path(path).filename().string().starts_with(front))
-                return path;
-            start = end + 1;
-        }
+        const std::string front = name.substr(0, open);
+        for (const std::string& path : sv::cue::ListedImages())
+            if (std::filesystem::path(path).filename().string().starts_with(front))
+                return {path, true};
         return {};
     }
-    if (address.empty() || address.find_first_not_of("0123456789") != std::string::npos)
-        return name;
-    return "/dev/sr" + address;
+    if (!address.empty() && address.find_first_not_of("0123456789") == std::string::npos)
+        return {"/dev/sr" + address, false};
+    struct stat st {};
+    const bool device =
+        stat(name.c_str(), &st) == 0 && (S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode));
+    return {name, !device};
 }
 
 // Reads a run of audio sectors straight from the disc.
@@ -347,10 +350,16 @@ int64_t CdSectorSource::Read(uint8_t* buffer, int64_t bytes) {
 
 std::shared_ptr<TMediaPlayer::CdDisc> OpenCd(const std::string& name) {
     if (name.empty()) throw Exception("CDドライブが指定されていません");
-    const std::string path = CdDevicePath(name);
+    const CdDrive drive = CdDriveOf(name);
     auto disc = std::make_shared<TMediaPlayer::CdDisc>();
-    if (!path.empty()) disc->cdio = cdio_open(path.c_str(), DRIVER_UNKNOWN);
-    if (!disc->cdio) throw Exception(name + " のCDを開けません");
+    // An image opens as the reader opens it, so the preview plays what the reader lists.
+    std::string reason;
+    if (drive.image)
+        disc->cdio = sv::cue::OpenImage(drive.path, reason);
+    else if (!drive.path.empty())
+        disc->cdio = cdio_open(drive.path.c_str(), DRIVER_DEVICE);
+    if (!disc->cdio)
+        throw Exception(name + " のCDを開けません" + (reason.empty() ? "" : " (" + reason + ")"));
     const track_t first = cdio_get_first_track_num(disc->cdio);
     const track_t count = cdio_get_num_tracks(disc->cdio);
     disc->leadOut = cdio_get_track_lsn(disc->cdio, CDIO_CDROM_LEADOUT_TRACK);

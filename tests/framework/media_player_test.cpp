@@ -142,7 +142,7 @@ TEST_F(MediaPlayerTest, FilesThatCannotBePlayedRaiseAndLeaveTheDeviceClosed) {
         {"empty.mp3", sv::dtAutoSelect, d + "empty.mp3 は再生できない形式です"},
         {"short.wav", sv::dtAutoSelect, d + "short.wav は再生できない形式です"},
         {"wave.mp3", sv::dtMPEGAudio, d + "wave.mp3 は再生できない形式です"},
-        {"good.wav", sv::dtCDAudio, d + "good.wav のCDを開けません"},
+        {"good.wav", sv::dtCDAudio, d + "good.wav のCDを開けません (FILE行がありません)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
