@@ -1,5 +1,6 @@
 #include "framework/media_player.h"
 #include "outside/include/cue_image.h"
+#include "outside/include/mp3_scan.h"
 
 #include <QAudioFormat>
 #include <QAudioOutput>
@@ -252,26 +253,18 @@ std::optional<TMediaPlayer::Media> ReadWave(const std::string& path) {
     return std::nullopt;
 }
 
-// An MPEG audio file, scanned frame by frame so that the length is exact also without a header.
+// An MPEG audio file, timed as the decoder library decodes it whole: every frame is counted, so
+// the length is exact also without a header, for joined streams and past junk between frames.
+// Parts at another rate than the first count at their length in the first's.
 std::optional<TMediaPlayer::Media> ReadMpeg(const std::string& path) {
-    int error = MPG123_OK;
-    mpg123_handle* handle = mpg123_new(nullptr, &error);
-    if (!handle) return std::nullopt;
-    std::optional<TMediaPlayer::Media> result;
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
-    if (mpg123_open(handle, path.c_str()) == MPG123_OK &&
-        mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK &&
-        mpg123_scan(handle) == MPG123_OK && rate > 0) {
-        const off_t samples = mpg123_length(handle);
-        if (samples > 0) {
-            result = TMediaPlayer::Media{dtMPEGAudio, static_cast<int>(rate), channels,
-                                         channels * 2, static_cast<int64_t>(samples)};
-        }
-    }
-    mpg123_delete(handle);
-    return result;
+    mp3::Layout layout;
+    // Set up as the decoder is by default; what is counted does not depend on it.
+    if (!mp3::Scan(path.c_str(), MPG123_STEREO, 44100, layout)) return std::nullopt;
+    const long rate = layout.parts.front().rate;
+    const int64_t samples = mp3::OutputLength(layout, rate);
+    if (rate <= 0 || samples <= 0) return std::nullopt;
+    return TMediaPlayer::Media{dtMPEGAudio, static_cast<int>(rate), layout.channels,
+                               layout.channels * 2, samples};
 }
 
 bool StartsAsRiff(const std::string& path) {
