@@ -1,4 +1,6 @@
 #include "framework/media_player.h"
+#include "outside/include/cue_image.h"
+#include "outside/include/mp3_scan.h"
 
 #include <QAudioFormat>
 #include <QAudioOutput>
@@ -10,6 +12,7 @@
 
 #include <cdio/cdio.h>
 #include <mpg123.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -150,29 +153,30 @@ int64_t MsToSector(int64_t milliseconds) {
 
 // The drive a CD-DA reader name stands for: "(N:0:0)" is /dev/srN, "(I:0:0)" the first image of
 // CDDA_EX_IMAGES whose file name the name begins with (the reader cuts long names); any other
-// text is taken as a path.
-std::string CdDevicePath(const std::string& name) {
+// text is taken as a path, of a device if it is one, else of a cue.
+struct CdDrive {
+    std::string path; // empty: no such drive
+    bool image = false;
+};
+
+CdDrive CdDriveOf(const std::string& name) {
     const auto open = name.rfind(" (");
-    if (open == std::string::npos || !name.ends_with(":0:0)")) return name;
-    const std::string address = name.substr(open + 2, name.size() - open - 2 - 5);
-    const std::string front = name.substr(0, open);
+    const std::string address = open == std::string::npos || !name.ends_with(":0:0)")
+                                    ? std::string()
+                                    : name.substr(open + 2, name.size() - open - 2 - 5);
     if (address == "I") {
-        const char* images = std::getenv("CDDA_EX_IMAGES");
-        std::string list = images ? images : "";
-        std::size_t start = 0;
-        while (start < list.size()) {
-            std::size_t end = list.find(':', start);
-            if (end == std::string::npos) end = list.size();
-            const std::string path = list.substr(start, end - start);
-            if (!path.empty() && std::filesystem::path(path).filename().string().starts_with(front))
-                return path;
-            start = end + 1;
-        }
+        const std::string front = name.substr(0, open);
+        for (const std::string& path : sv::cue::ListedImages())
+            if (std::filesystem::path(path).filename().string().starts_with(front))
+                return {path, true};
         return {};
     }
-    if (address.empty() || address.find_first_not_of("0123456789") != std::string::npos)
-        return name;
-    return "/dev/sr" + address;
+    if (!address.empty() && address.find_first_not_of("0123456789") == std::string::npos)
+        return {"/dev/sr" + address, false};
+    struct stat st {};
+    const bool device =
+        stat(name.c_str(), &st) == 0 && (S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode));
+    return {name, !device};
 }
 
 // Reads a run of audio sectors straight from the disc.
@@ -249,26 +253,18 @@ std::optional<TMediaPlayer::Media> ReadWave(const std::string& path) {
     return std::nullopt;
 }
 
-// An MPEG audio file, scanned frame by frame so that the length is exact also without a header.
+// An MPEG audio file, timed as the decoder library decodes it whole: every frame is counted, so
+// the length is exact also without a header, for joined streams and past junk between frames.
+// Parts at another rate than the first count at their length in the first's.
 std::optional<TMediaPlayer::Media> ReadMpeg(const std::string& path) {
-    int error = MPG123_OK;
-    mpg123_handle* handle = mpg123_new(nullptr, &error);
-    if (!handle) return std::nullopt;
-    std::optional<TMediaPlayer::Media> result;
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
-    if (mpg123_open(handle, path.c_str()) == MPG123_OK &&
-        mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK &&
-        mpg123_scan(handle) == MPG123_OK && rate > 0) {
-        const off_t samples = mpg123_length(handle);
-        if (samples > 0) {
-            result = TMediaPlayer::Media{dtMPEGAudio, static_cast<int>(rate), channels,
-                                         channels * 2, static_cast<int64_t>(samples)};
-        }
-    }
-    mpg123_delete(handle);
-    return result;
+    mp3::Layout layout;
+    // Set up as the decoder is by default; what is counted does not depend on it.
+    if (!mp3::Scan(path.c_str(), MPG123_STEREO, 44100, layout)) return std::nullopt;
+    const long rate = layout.parts.front().rate;
+    const int64_t samples = mp3::OutputLength(layout, rate);
+    if (rate <= 0 || samples <= 0) return std::nullopt;
+    return TMediaPlayer::Media{dtMPEGAudio, static_cast<int>(rate), layout.channels,
+                               layout.channels * 2, samples};
 }
 
 bool StartsAsRiff(const std::string& path) {
@@ -347,10 +343,16 @@ int64_t CdSectorSource::Read(uint8_t* buffer, int64_t bytes) {
 
 std::shared_ptr<TMediaPlayer::CdDisc> OpenCd(const std::string& name) {
     if (name.empty()) throw Exception("CDドライブが指定されていません");
-    const std::string path = CdDevicePath(name);
+    const CdDrive drive = CdDriveOf(name);
     auto disc = std::make_shared<TMediaPlayer::CdDisc>();
-    if (!path.empty()) disc->cdio = cdio_open(path.c_str(), DRIVER_UNKNOWN);
-    if (!disc->cdio) throw Exception(name + " のCDを開けません");
+    // An image opens as the reader opens it, so the preview plays what the reader lists.
+    std::string reason;
+    if (drive.image)
+        disc->cdio = sv::cue::OpenImage(drive.path, reason);
+    else if (!drive.path.empty())
+        disc->cdio = cdio_open(drive.path.c_str(), DRIVER_DEVICE);
+    if (!disc->cdio)
+        throw Exception(name + " のCDを開けません" + (reason.empty() ? "" : " (" + reason + ")"));
     const track_t first = cdio_get_first_track_num(disc->cdio);
     const track_t count = cdio_get_num_tracks(disc->cdio);
     disc->leadOut = cdio_get_track_lsn(disc->cdio, CDIO_CDROM_LEADOUT_TRACK);

@@ -2,6 +2,7 @@
 // (CDDA_EX_IMAGES) as drives, the table of contents, and audio read through paranoia with full
 // checking. A scan notes the images it cannot read, and why.
 #include "outside/include/cdda_ex.h"
+#include "outside/include/cue_image.h"
 
 #include <cdio/cdio.h>
 #include <cdio/paranoia/cdda.h>
@@ -9,14 +10,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,14 +22,15 @@
 
 namespace {
 
+using sv::cue::OpenImage;
+using sv::cue::Trim;
+
 // About 64 KiB a chunk: small enough that the caller's window stays alive on a slow drive,
 // large enough that the caller's per-chunk work is lost in the reading.
 constexpr int kChunkSectors = 27;
 // Retries of paranoia for one sector before it gives up and skips.
 constexpr int kRetries = 20;
 constexpr int kNameBytes = CDDA_EX_DRIVE_NAME_SIZE - 1;
-// Larger than any cue sheet of a hundred tracks.
-constexpr std::uintmax_t kCueBytes = 1 << 20;
 
 struct Drive {
     std::string path;
@@ -119,12 +117,6 @@ std::string Cut(std::string text, std::size_t bytes) {
     return text;
 }
 
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 // "<front> (<address>)", the address kept whole: the writer command is built from it.
 std::string DriveName(const std::string& front, const std::string& address) {
     const std::string tail = " (" + address + ")";
@@ -177,20 +169,10 @@ std::vector<Drive> FindDrives() {
     std::vector<Drive> drives;
     for (auto& h : hardware) drives.push_back(std::move(h.second));
 
-    if (const char* images = std::getenv("CDDA_EX_IMAGES")) {
-        std::string list(images);
-        std::size_t start = 0;
-        while (start <= list.size()) {
-            std::size_t end = list.find(':', start);
-            if (end == std::string::npos) end = list.size();
-            const std::string path = list.substr(start, end - start);
-            if (!path.empty()) {
-                const auto slash = path.find_last_of('/');
-                const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-                drives.push_back(Drive{path, true, DriveName(file, "I:0:0")});
-            }
-            start = end + 1;
-        }
+    for (const std::string& path : sv::cue::ListedImages()) {
+        const auto slash = path.find_last_of('/');
+        const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+        drives.push_back(Drive{path, true, DriveName(file, "I:0:0")});
     }
     if (drives.size() > CDDA_EX_MAX_DRIVES) drives.resize(CDDA_EX_MAX_DRIVES);
     return drives;
@@ -201,100 +183,6 @@ void ClearToc(CddaContext* c) {
     std::memset(c->TrackType, 0, sizeof c->TrackType);
     std::memset(c->TrackStart, 0, sizeof c->TrackStart);
     c->MultiSession = 0;
-}
-
-std::string Upper(std::string s) {
-    for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return s;
-}
-
-// A cue sheet as libcdio can serve it: one FILE line, of type BINARY, naming a readable file.
-struct CueSheet {
-    std::vector<std::string> lines;
-    std::size_t fileLine = 0;
-    std::filesystem::path bin;
-};
-
-// Reads the cue sheet at `path` into `cue`; gives why the image cannot be read, or nothing.
-std::string ReadCue(const std::string& path, CueSheet& cue) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (!fs::exists(path, ec)) return "CUEシートがありません";
-    std::ifstream in(path, std::ios::binary);
-    if (!in || fs::is_directory(path, ec)) return "CUEシートを読めません";
-    // A disc image's data named in place of its cue is not read through line by line.
-    if (fs::file_size(path, ec) > kCueBytes) return "CUEシートではありません";
-    int files = 0;
-    std::string name, type;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (cue.lines.empty() && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
-        cue.lines.push_back(line);
-        const std::string text = Trim(line);
-        const std::string keyword = Upper(text.substr(0, 5));
-        if (keyword != "FILE " && keyword != "FILE\t") continue;
-        ++files;
-        cue.fileLine = cue.lines.size() - 1;
-        // FILE "<name>" <type>, or FILE <name> <type>: the type is the last word.
-        const std::string rest = Trim(text.substr(5));
-        const auto split = rest.starts_with('"') ? rest.rfind('"') : rest.find_last_of(" \t");
-        if (split == std::string::npos || split == 0) {
-            name.clear();
-            continue;
-        }
-        name = rest.starts_with('"') ? rest.substr(1, split - 1) : Trim(rest.substr(0, split));
-        type = Trim(rest.substr(split + 1));
-    }
-    if (in.bad()) return "CUEシートを読めません";
-    if (files == 0) return "FILE行がありません";
-    if (files > 1)
-        return "FILE行が" + std::to_string(files) +
-               "行あります（読めるのはFILE行が1行のイメージだけです）";
-    if (name.empty() || type.empty()) return "FILE行にファイル名と形式がありません";
-    if (Upper(type) != "BINARY")
-        return "FILE行の形式 " + type + " は読めません（読めるのは BINARY だけです）";
-    cue.bin = fs::absolute(fs::path(path).parent_path() / name, ec);
-    if (ec) cue.bin = fs::path(path).parent_path() / name;
-    if (!fs::exists(cue.bin, ec)) return cue.bin.string() + " がありません";
-    if (!fs::is_regular_file(cue.bin, ec) || !std::ifstream(cue.bin, std::ios::binary))
-        return cue.bin.string() + " を読めません";
-    return {};
-}
-
-// libcdio takes a cue's data from "<cue name>.bin" beside it, whatever the FILE line says. So
-// the image is opened through a copy of the cue in a folder of its own, beside a link of that
-// name to the named file. libcdio opens the file at once, so folder, copy and link go at once.
-CdIo_t* OpenImage(const std::string& path, std::string& reason) {
-    namespace fs = std::filesystem;
-    CueSheet cue;
-    reason = ReadCue(path, cue);
-    if (!reason.empty()) return nullptr;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/cdda_ex-XXXXXX";
-    if (!mkdtemp(folder.data())) {
-        reason = "一時フォルダ " + folder + " を作れません: " + std::strerror(errno);
-        return nullptr;
-    }
-    const fs::path copy = fs::path(folder) / "disc.cue";
-    const fs::path link = fs::path(folder) / "disc.bin";
-    cue.lines[cue.fileLine] = "FILE \"disc.bin\" BINARY";
-    bool made = false;
-    {
-        std::ofstream out(copy, std::ios::binary);
-        for (const std::string& line : cue.lines) out << line << '\n';
-        out.close();
-        std::error_code ec;
-        fs::create_symlink(cue.bin, link, ec);
-        made = out && !ec;
-    }
-    CdIo_t* cdio = made ? cdio_open_cue(copy.c_str()) : nullptr;
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-    if (!made)
-        reason = "一時フォルダ " + folder + " に書けません";
-    else if (!cdio)
-        reason = "CUEシートのトラックを読めません";
-    return cdio;
 }
 
 // Opens the selected drive's disc afresh (a disc may have been changed since) and reads its

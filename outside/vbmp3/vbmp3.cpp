@@ -1,5 +1,6 @@
 // The MP3 decoder library over libmpg123: one decoder per process, one file at a time.
 #include "outside/include/vbmp3.h"
+#include "outside/include/mp3_scan.h"
 
 #include <mpg123.h>
 #include <syn123.h>
@@ -17,6 +18,14 @@
 #define SV_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
+
+using sv::mp3::ConfigureOutput;
+using sv::mp3::Layout;
+using sv::mp3::OutputLength;
+using sv::mp3::Part;
+using sv::mp3::ResampledLength;
+using sv::mp3::Scan;
+using sv::mp3::SearchOn;
 
 // A 16-bit PCM WAV being written: a 44-byte header whose sizes are patched when it is closed.
 class WaveWriter {
@@ -161,140 +170,8 @@ int CheckHead(const char* path, struct stat& st) {
     return DECODER_OK;
 }
 
-// The output's length for `input` frames at another rate: the exact ratio, rounded.
-int64_t ResampledLength(int64_t input, long inRate, long outRate) {
-    return (input * outRate + inRate / 2) / inRate;
-}
-
-// The handle decodes every part at its own rate: 16-bit at the output rate, float at any other
-// for the resampler, always in the output's channel count.
-int ConfigureOutput(mpg123_handle* handle, int channels, long outputRate) {
-    // Gapless: encoder delay and padding from the header are cut, so lengths match the original.
-    // Like the mpg123 command, it goes on over a joined stream.
-    const long flags =
-        MPG123_GAPLESS | MPG123_QUIET | (channels == MPG123_MONO ? MPG123_MONO_MIX : 0);
-    if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK ||
-        mpg123_format_none(handle) != MPG123_OK)
-        return DECODER_ERROR_OUTPUT;
-    const long* rates = nullptr;
-    size_t count = 0;
-    mpg123_rates(&rates, &count);
-    for (size_t i = 0; i < count; ++i)
-        if (mpg123_format(handle, rates[i], channels,
-                          rates[i] == outputRate ? MPG123_ENC_SIGNED_16 : MPG123_ENC_FLOAT_32) !=
-            MPG123_OK)
-            return DECODER_ERROR_OUTPUT;
-    return DECODER_OK;
-}
-
-// Once the first frame is found, junk of any length between frames is passed over, so that a
-// file is decoded to its end. Before it the mpg123 command's limit holds: a file that is no MP3
-// is not searched through for chance frame headers.
-bool SearchOn(mpg123_handle* handle) {
-    return mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK;
-}
-
 int Channels(const DecoderOutputOptions& options) {
     return options.convert == DECODER_CONVERT_MONO ? MPG123_MONO : MPG123_STEREO;
-}
-
-// Sample frames of one rate, in the order the decoder delivers them.
-struct Part {
-    long rate;
-    int64_t samples;
-};
-
-struct Layout {
-    int64_t frames = 0;
-    std::vector<Part> parts;
-};
-
-// The decoder's gapless cuts, by frame numbers in frames of the first frame's size: it drops
-// the frames before `first` and `firstCut` samples of that one, keeps `lastKeep` samples of
-// frame `last` and drops the frames after it. Frames beyond the announced length, of a stream
-// that goes on longer, stay whole.
-struct Gapless {
-    bool on = false;
-    int64_t announced = 0, first = 0, firstCut = 0, last = 0, lastKeep = 0;
-
-    int64_t Kept(int64_t number, int64_t samples) const {
-        if (!on || number >= announced) return samples;
-        if (number < first) return 0;
-        if (number >= last) samples = number == last ? std::min(samples, lastKeep) : 0;
-        if (number == first) samples = std::max<int64_t>(0, samples - firstCut);
-        return samples;
-    }
-};
-
-// Known once the first frame is read: the length the header announces, delay and padding.
-Gapless GaplessCuts(mpg123_handle* handle, int64_t frameSize) {
-    Gapless cuts;
-    const off_t announced = mpg123_framelength(handle);
-    long delay = -1, padding = -1, decoderDelay = -1;
-    double unused = 0;
-    if (announced <= 0 || frameSize <= 0 ||
-        mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK ||
-        mpg123_getstate(handle, MPG123_ENC_PADDING, &padding, &unused) != MPG123_OK ||
-        mpg123_getstate(handle, MPG123_DEC_DELAY, &decoderDelay, &unused) != MPG123_OK ||
-        delay < 0 || padding < 0 || decoderDelay < 0)
-        return cuts;
-    const int64_t begin = delay + decoderDelay;
-    const int64_t end = announced * frameSize - std::max(padding, decoderDelay) + decoderDelay;
-    // Without a frame count in the header the decoder cuts nothing, and its length is a guess
-    // from the file's size.
-    if (mpg123_length(handle) != end - begin) return cuts;
-    cuts.on = true;
-    cuts.announced = announced;
-    cuts.first = begin / frameSize;
-    cuts.firstCut = begin % frameSize;
-    cuts.last = end / frameSize;
-    cuts.lastKeep = end % frameSize;
-    return cuts;
-}
-
-// Frames and samples of the source from a pass over every frame, so that totals are exact also
-// for a VBR file without a header, a joined stream and a cut file. On a handle of its own, set
-// up like the decoding one.
-bool Scan(const char* path, int channels, long outputRate, Layout& layout) {
-    int error = MPG123_OK;
-    mpg123_handle* handle = mpg123_new(nullptr, &error);
-    if (!handle) return false;
-    Gapless cuts;
-    off_t last = -1;
-    int result = ConfigureOutput(handle, channels, outputRate) == DECODER_OK
-                     ? mpg123_open(handle, path)
-                     : MPG123_ERR;
-    if (result == MPG123_OK) {
-        while ((result = mpg123_framebyframe_next(handle)) == MPG123_OK ||
-               result == MPG123_NEW_FORMAT) {
-            mpg123_frameinfo2 frame{};
-            if (mpg123_info2(handle, &frame) != MPG123_OK) break;
-            const int samples = mpg123_spf(handle);
-            if (layout.parts.empty()) {
-                if (!SearchOn(handle)) break;
-                cuts = GaplessCuts(handle, samples);
-            }
-            if (layout.parts.empty() || layout.parts.back().rate != frame.rate)
-                layout.parts.push_back({frame.rate, 0});
-            // Frames the parser passes over here are the ones the decoder drops at the start.
-            const off_t number = mpg123_tellframe(handle);
-            for (off_t k = last + 1; k <= number; ++k)
-                layout.parts.back().samples += cuts.Kept(k, samples);
-            last = number;
-        }
-    }
-    mpg123_delete(handle);
-    layout.frames = last + 1;
-    return result == MPG123_DONE && layout.frames > 0;
-}
-
-// Sample frames of the WAV: each part at another rate resampled to its exact length.
-int64_t OutputLength(const Layout& layout, long outputRate) {
-    int64_t length = 0;
-    for (const Part& part : layout.parts)
-        length += part.rate == outputRate ? part.samples
-                                          : ResampledLength(part.samples, part.rate, outputRate);
-    return length;
 }
 
 int32_t ClampFrames(off_t frames) {
@@ -449,8 +326,7 @@ SV_EXPORT int DecoderOpenFile(const char* path, DecoderFileInfo* info) {
     for (const Part& part : layout.parts)
         if (part.rate != outputRate && syn123_resample_count(part.rate, outputRate, 1) == 0)
             return Fail(s, DECODER_ERROR_OUTPUT);
-    if (const int output = ConfigureOutput(s.handle, channels, outputRate); output != DECODER_OK)
-        return Fail(s, output);
+    if (!ConfigureOutput(s.handle, channels, outputRate)) return Fail(s, DECODER_ERROR_OUTPUT);
     if (mpg123_open(s.handle, path) != MPG123_OK) return Fail(s, DECODER_ERROR_OPEN);
     s.fileOpen = true;
     s.sourceDevice = source.st_dev;

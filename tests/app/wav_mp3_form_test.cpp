@@ -230,6 +230,15 @@ TEST_F(WavMp3Form, PreviewStates) {
     EXPECT_EQ(state(), "000 再生(&S)");
     EXPECT_EQ(f->media_play->DeviceID(), 0u);
 
+    // A play that fails, here for want of an output device, leaves a paused preview stopped.
+    f->btn_saiseiClick(f->btn_saisei);
+    f->migiClick(f->pop_ichiji);
+    played.device = false;
+    EXPECT_THROW(f->btn_saiseiClick(f->btn_saisei), Exception);
+    EXPECT_EQ(state(), "000 再生(&S)");
+    EXPECT_EQ(f->media_play->DeviceID(), 0u);
+    played.device = true;
+
     // A new show ends a playing preview and clears the list.
     f->btn_saiseiClick(f->btn_saisei);
     Show("FmWAV_MP3");

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 
 namespace {
@@ -104,22 +105,53 @@ TEST_F(CdAudio, StopAndPlayGoOnWhereItStopped) {
     EXPECT_EQ(player_.Length(), 0);
 }
 
-TEST_F(CdAudio, DrivesThatCannotBeOpenedRaise) {
-    for (const std::string& name :
-         {std::string("other.cue (I:0:0)"), std::string("none.cue (I:0:0)"),
-          std::string("/nowhere/x.cue")}) {
+// Images open as the CD-DA reader opens them: from the bin the cue names, and not at all where
+// the reader refuses the cue, with its reason.
+TEST_F(CdAudio, ImagesOpenAsTheReaderOpensThemOrRaiseWithItsReason) {
+    const auto dir = dir_.Path("");
+    // A decoy under the cue's own name, of other audio and another length.
+    WriteCdImage(dir, "named", {AudioTrack(90, Pcm::Tone, 9)});
+    const std::vector<CdImageTrack> named = {AudioTrack(60, Pcm::Noise, 4),
+                                             AudioTrack(30, Pcm::Quiet, 5)};
+    const std::string cue = WriteCdImage(dir, "named", named, "data/the bin.bin").string();
+    WriteCdImage(dir, "two", {AudioTrack(20, Pcm::Tone, 6)});
+    std::ofstream(dir / "two.cue") << "FILE \"two.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                   << "    INDEX 01 00:00:00\nFILE \"named.bin\" BINARY\n"
+                                   << "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::string two = (dir / "two.cue").string();
+    setenv("CDDA_EX_IMAGES", (cue_ + ":" + cue + ":/nowhere/other.cue:" + two).c_str(), 1);
+
+    player_.SetFileName("named.cue (I:0:0)");
+    player_.Open();
+    EXPECT_EQ(player_.Length(), 90 * 1000 / 75);
+    player_.SetStartPos(player_.TrackPosition(1));
+    player_.Play();
+    std::vector<uint8_t> bytes = named[0].bytes;
+    bytes.insert(bytes.end(), named[1].bytes.begin(), named[1].bytes.end());
+    EXPECT_TRUE(log_.pcm == bytes);
+
+    const std::string cannot = " のCDを開けません";
+    const std::pair<std::string, std::string> cases[] = {
+        {"two.cue (I:0:0)",
+         cannot + " (FILE行が2行あります（読めるのはFILE行が1行のイメージだけです）)"},
+        {"other.cue (I:0:0)", cannot + " (CUEシートがありません)"},
+        {"none.cue (I:0:0)", cannot},
+        {"/nowhere/x.cue", cannot + " (CUEシートがありません)"},
+    };
+    for (const auto& [name, message] : cases) {
         SCOPED_TRACE(name);
         player_.SetFileName(name);
         try {
             player_.Open();
             ADD_FAILURE() << "opened";
         } catch (const sv::Exception& e) {
-            EXPECT_EQ(e.Message(), name + " のCDを開けません");
+            EXPECT_EQ(e.Message(), name + message);
         }
         EXPECT_EQ(player_.DeviceID(), 0u);
     }
     player_.SetFileName("");
     EXPECT_THROW(player_.Open(), sv::Exception);
+    log_.calls.clear();
     player_.Play(); // closed: nothing
     EXPECT_TRUE(log_.calls.empty());
 }

@@ -78,6 +78,25 @@ TEST_F(MediaPlayerTest, Mp3LengthMatchesTheDecodedSamples) {
     OpenFile("vbr.mp3");
     player_.SetTimeFormat(sv::tfSamples);
     EXPECT_EQ(player_.Length(), static_cast<int64_t>(dir_.ReferenceSamples("vbr.mp3")));
+
+    // Whole as the decoder library decodes them, which the command does too when told to search
+    // on past junk: joined streams and junk between frames.
+    dir_.MakeMp3("b.mp3", 44100, 2, 44100 * 3);
+    dir_.Join("joined.mp3", {"cbr.mp3", "b.mp3"});
+    dir_.InsertJunk("junk.mp3", "cbr.mp3", 4096);
+    for (const char* name : {"joined.mp3", "junk.mp3"}) {
+        SCOPED_TRACE(name);
+        OpenFile(name);
+        EXPECT_EQ(player_.Length(),
+                  static_cast<int64_t>(dir_.ReferenceSamples(name, "--resync-limit -1")));
+    }
+    // Joined at another rate: each part at its own length.
+    dir_.MakeMp3("c.mp3", 48000, 1, 48000 * 2);
+    dir_.Join("rates.mp3", {"b.mp3", "c.mp3"});
+    OpenFile("rates.mp3");
+    player_.SetTimeFormat(sv::tfMilliseconds);
+    EXPECT_GT(player_.Length(), 5000);
+    EXPECT_LT(player_.Length(), 5080);
 }
 
 TEST_F(MediaPlayerTest, PlayPauseResumeStop) {
@@ -142,7 +161,7 @@ TEST_F(MediaPlayerTest, FilesThatCannotBePlayedRaiseAndLeaveTheDeviceClosed) {
         {"empty.mp3", sv::dtAutoSelect, d + "empty.mp3 は再生できない形式です"},
         {"short.wav", sv::dtAutoSelect, d + "short.wav は再生できない形式です"},
         {"wave.mp3", sv::dtMPEGAudio, d + "wave.mp3 は再生できない形式です"},
-        {"good.wav", sv::dtCDAudio, d + "good.wav のCDを開けません"},
+        {"good.wav", sv::dtCDAudio, d + "good.wav のCDを開けません (FILE行がありません)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
