@@ -17,10 +17,8 @@ std::optional<std::string> ReadUserRegistryString(std::string_view keyPath,
                                                   std::string_view valueName) {
     auto raw = ReadProfileRaw(UserRegistryPath(), keyPath, valueName);
     if (!raw) return std::nullopt;
-    std::string value = *raw;
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
-    return value;
+    // A value is read as main.ini's are: a hand-edited "INSTPATH = /x" is "/x".
+    return std::string(ProfileValueAsRead(*raw));
 }
 
 } // namespace sv::platform

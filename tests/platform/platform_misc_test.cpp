@@ -193,7 +193,7 @@ TEST(Registry, ReadsValuesFromTheUserFile) {
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     EXPECT_EQ(ReadUserRegistryString("Software\\Pelloran\\GOGO_DLL", "INSTPATH"), std::nullopt);
     std::ofstream(dir / "hkcu.ini")
-        << "[Software\\Pelloran\\GOGO_DLL]\nINSTPATH=\"/opt/gogo/libgogo.so\"\n";
+        << "[Software\\Pelloran\\GOGO_DLL]\nINSTPATH = \"/opt/gogo/libgogo.so\"\t\n";
     EXPECT_EQ(ReadUserRegistryString("software\\pelloran\\gogo_dll", "instpath"),
               "/opt/gogo/libgogo.so");
     unsetenv("XDG_CONFIG_HOME");
