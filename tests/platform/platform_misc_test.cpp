@@ -105,9 +105,14 @@ TEST_F(LockTest, KilledHolderFreesTheLockAndChildrenDoNotInheritIt) {
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     EXPECT_EQ(c, 'y');
+    EXPECT_TRUE(InstanceLock::IsHeld("DoubleOpenChk"));
     EXPECT_FALSE(InstanceLock::Acquire("DoubleOpenChk"));
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
+    EXPECT_FALSE(InstanceLock::IsHeld("DoubleOpenChk"));
+    // Asking makes no lock file.
+    EXPECT_FALSE(InstanceLock::IsHeld("DoubleWriteChk"));
+    EXPECT_FALSE(fs::exists(dir_ / "DoubleWriteChk.lock"));
 
     auto mine = InstanceLock::Acquire("DoubleOpenChk");
     ASSERT_TRUE(mine);
