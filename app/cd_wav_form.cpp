@@ -237,10 +237,7 @@ void TFmCD_WAV::PrepareForm() {
                 ini.ReadInteger(settings::kCdCd, settings::kSpeed, settings::kSpeedDefault));
             CdCdBurnProof =
                 ini.ReadInteger(settings::kCdCd, settings::kBurnProof, settings::kBurnProofDefault);
-            // A hand-over that was prepared and not carried out is forgotten.
-            ini.WriteString(settings::kWork, settings::kWriteDir, "");
-            ini.WriteString(settings::kWork, settings::kDelDir, "");
-            ini.WriteString(settings::kWork, settings::kMode, "");
+            ForgetHandOver(ini);
         }
     }
     ApplyModeTexts();
@@ -525,9 +522,11 @@ void TFmCD_WAV::btn_executeClick(TObject* /*sender*/) {
     if (!CheckJob()) return;
     AssignTrackNames();
     if (!CheckTrackNames()) return;
-    // A list too long for the hand-over is refused before a whole disc is read for nothing.
+    // A copy that could not be handed over is refused before a whole disc is read for nothing;
+    // while a disc is written, its work files are the ones the rip would write.
     if (ModeTag == kCdCdTag &&
-        RefuseLongHandOver(Choice(), WorkFiles(), WorkFiles(), settings::kModeCdCd))
+        (RefuseWhileWriting() ||
+         RefuseLongHandOver(Choice(), WorkFiles(), WorkFiles(), settings::kModeCdCd)))
         return;
     // A folder that cannot be made shows when the first file cannot be opened.
     if (ModeTag != kCdCdTag && !FolderExists(edt_save->Text()))
@@ -577,8 +576,9 @@ WriterChoice TFmCD_WAV::Choice() const {
 void TFmCD_WAV::StartWriter(const RipResult& ripped) {
     // A copy with a track missing or cut is no copy of the disc; the user was told what failed.
     if (ripped.stopped) return;
-    const std::vector<std::string> files = WorkFiles();
-    HandOverWrite(Choice(), files, files, settings::kModeCdCd, *this);
+    WriteWorkFiles made(WorkFiles());
+    if (HandOverWrite(Choice(), made.files, made.files, settings::kModeCdCd, *this))
+        made.HandedOver();
 }
 
 void TFmCD_WAV::GogoTeaProgress(TObject* /*sender*/, int nowFrames, int allFrames) {

@@ -112,7 +112,7 @@ public:
     // "[CD_MP3]": the ripped tracks (records of the table) to MP3, their WAVs deleted.
     void EncodeTracks(const std::vector<int>& ripped);
     // "[CD_CD]": hands the work files, in the list's order, to Trelvik, which ends the program;
-    // never after a rip that did not complete.
+    // never after a rip that did not complete. Work files that do not go over are removed.
     void StartWriter(const RipResult& ripped);
     void GogoTeaProgress(TObject* sender, int nowFrames, int allFrames);
 

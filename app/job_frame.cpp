@@ -145,13 +145,22 @@ bool JobOutput::Create() {
 }
 
 JobOutput::Result JobOutput::Commit() {
+    return Place(true);
+}
+
+JobOutput::Result JobOutput::CommitWithoutReplacing() {
+    return Place(false);
+}
+
+JobOutput::Result JobOutput::Place(bool replace) {
     if (!created_) return Result::NotWritten;
     auto& files = platform::Files();
     if (!files.SyncFile(temp_)) {
         Discard();
         return Result::NotWritten;
     }
-    if (!files.Rename(temp_, final_)) {
+    if (!(replace ? files.Rename(temp_, final_) : files.RenameNoReplace(temp_, final_))) {
+        if (!replace && FinalTaken()) return Result::OldKept;
         const bool old = files.FileExists(final_);
         Discard();
         return old ? Result::OldKept : Result::NotPlaced;

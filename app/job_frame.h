@@ -88,6 +88,9 @@ public:
         OldKept     // an old file of the final name could not be replaced
     };
     Result Commit();
+    // The same, but never in place of anything of the final name, not even of something that
+    // appeared a moment ago. Then OldKept, and the output is still under Path(): Keep() keeps it.
+    Result CommitWithoutReplacing();
     // Removes an output that was not committed.
     void Discard();
     // Whether anything (a file, a folder, a link) has the final name.
@@ -96,6 +99,8 @@ public:
     void Keep();
 
 private:
+    Result Place(bool replace);
+
     std::string final_;
     std::string temp_;
     bool created_ = false;

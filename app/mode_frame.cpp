@@ -19,6 +19,7 @@
 #include "framework/media_player.h"
 #include "framework/menus.h"
 #include "framework/messages.h"
+#include "platform/file_ops.h"
 
 #include <ctime>
 #include <exception>
@@ -377,12 +378,17 @@ bool RefuseLongHandOver(const WriterChoice& choice, const std::vector<std::strin
                                      BuildHandOver(ProgramDir(), choice, items, created, mode)));
 }
 
+bool RefuseWhileWriting() {
+    return RefuseWrite(CheckNoWriteRunning());
+}
+
 bool HandOverWrite(const WriterChoice& choice, const std::vector<std::string>& items,
                    const std::vector<std::string>& created, std::string_view mode,
                    BasicJobView& view) {
     // Known now, not after the countdown: Trelvik would run a cut command, and the writer would
-    // refuse the file only once the disc is in.
-    if (RefuseLongHandOver(choice, items, created, mode) ||
+    // refuse the file only once the disc is in. A running Trelvik reads the section until it
+    // has cleaned up, and another one would refuse to start.
+    if (RefuseWhileWriting() || RefuseLongHandOver(choice, items, created, mode) ||
         RefuseWrite(CheckDiscWavs(DiscWavs(items))))
         return false;
     const HandOver handOver = BuildHandOver(ProgramDir(), choice, items, created, mode);
@@ -390,10 +396,16 @@ bool HandOverWrite(const WriterChoice& choice, const std::vector<std::string>& i
         TIniFile ini(IniPath());
         WriteHandOver(ini, handOver);
     }
-    if (StartTrelvik(ProgramDir(), handOver,
-                     [&view](const std::string& line) { view.WriteLog(line); }))
-        MarkJobEndsProgram();
+    if (!StartTrelvik(ProgramDir(), handOver,
+                      [&view](const std::string& line) { view.WriteLog(line); }))
+        return false;
+    MarkJobEndsProgram();
     return true;
+}
+
+WriteWorkFiles::~WriteWorkFiles() {
+    if (!handedOver_)
+        for (const std::string& file : files) platform::Files().DeleteFile(file);
 }
 
 } // namespace sv::app

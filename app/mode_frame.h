@@ -175,13 +175,35 @@ bool RefuseWrite(const std::optional<std::string>& why);
 bool RefuseLongHandOver(const WriterChoice& choice, const std::vector<std::string>& items,
                         const std::vector<std::string>& created, std::string_view mode);
 
-// The hand-over of a disc write, as every disc-writing page makes it: refused (and told) when a
-// WORK value would reach Trelvik cut or a WAV of `items` is not one the writer takes; otherwise
-// section WORK is armed with `created` as the files to delete after the write, and Trelvik is
-// started while the program is asked to end (a Trelvik that cannot be started is told and the
-// section disarmed again). False when refused: nothing was armed.
+// Refuses, and tells, a disc-write job while a disc is being written; false when none is.
+bool RefuseWhileWriting();
+
+// The hand-over of a disc write, as every disc-writing page makes it: refused (and told) while a
+// disc is being written, when a WORK value would reach Trelvik cut or a WAV of `items` is not
+// one the writer takes; otherwise section WORK is armed with `created` as the files to delete
+// after the write, and Trelvik is started while the program is asked to end. True only then: a
+// refusal arms nothing, and a Trelvik that cannot be started is told and the section disarmed
+// again. A section that cannot be written raises the settings' write error.
 bool HandOverWrite(const WriterChoice& choice, const std::vector<std::string>& items,
                    const std::vector<std::string>& created, std::string_view mode,
                    BasicJobView& view);
+
+// The files a disc-write job makes for its write only (decoded WAVs, a copy's work files).
+// Unless they were handed over they go again, whatever ended the job: nothing else would remove
+// them, and a WAV left beside its MP3 would pass for the user's own in a later job.
+class WriteWorkFiles {
+public:
+    WriteWorkFiles() = default;
+    explicit WriteWorkFiles(std::vector<std::string> made) : files(std::move(made)) {}
+    WriteWorkFiles(const WriteWorkFiles&) = delete;
+    WriteWorkFiles& operator=(const WriteWorkFiles&) = delete;
+    ~WriteWorkFiles();
+    void HandedOver() { handedOver_ = true; }
+
+    std::vector<std::string> files;
+
+private:
+    bool handedOver_ = false;
+};
 
 } // namespace sv::app

@@ -84,26 +84,6 @@ std::optional<std::string> CheckDecodeSettings(int convert, int freqLimit) {
     return std::nullopt;
 }
 
-// The WAVs a job decoded, made for its write only. Unless they were handed over they go again,
-// whatever ended the job: left beside their MP3s, a later job would take them for the user's own
-// and write them without decoding again.
-class DecodedWavs {
-public:
-    DecodedWavs() = default;
-    DecodedWavs(const DecodedWavs&) = delete;
-    DecodedWavs& operator=(const DecodedWavs&) = delete;
-    ~DecodedWavs() {
-        if (!handedOver_)
-            for (const std::string& wav : files) platform::Files().DeleteFile(wav);
-    }
-    void HandedOver() { handedOver_ = true; }
-
-    std::vector<std::string> files;
-
-private:
-    bool handedOver_ = false;
-};
-
 } // namespace
 
 TFmMP3_CD::TFmMP3_CD(TComponent* owner)
@@ -219,8 +199,7 @@ void TFmMP3_CD::InitForm() {
             ini.ReadInteger(settings::kMp3Cd, settings::kSpeed, settings::kSpeedDefault));
         BURNPROOF =
             ini.ReadInteger(settings::kMp3Cd, settings::kBurnProof, settings::kBurnProofDefault);
-        // A hand-over that was prepared and not carried out is forgotten.
-        DisarmHandOver(ini);
+        ForgetHandOver(ini);
     }
     if (const ModeTexts* texts = TextsOf(ModeTag)) {
         lstr1->SetCaption(texts->lstr1);
@@ -343,6 +322,7 @@ WriterChoice TFmMP3_CD::Choice() const {
 }
 
 bool TFmMP3_CD::CheckDiscJob(const std::vector<std::string>& items) {
+    if (RefuseWhileWriting()) return false;
     const std::vector<std::string> wavs = DiscWavs(items);
     // Files of other names are never written: a list of only those is an empty one.
     if (wavs.empty()) {
@@ -372,7 +352,7 @@ void TFmMP3_CD::btn_executeClick(TObject* /*sender*/) {
     const std::vector<std::string> items = Items();
     if (!CheckDiscJob(items)) return;
     auto job = [&] {
-        DecodedWavs made;
+        WriteWorkFiles made;
         if (DecodeToWav(items, made.files) && StartWriter(items, made.files)) made.HandedOver();
     };
     // The frame empties the list, also when the job raises: the total goes with it.
@@ -420,10 +400,7 @@ bool TFmMP3_CD::DecodeToWav(const std::vector<std::string>& items, std::vector<s
 
 bool TFmMP3_CD::StartWriter(const std::vector<std::string>& items,
                             const std::vector<std::string>& made) {
-    if (!HandOverWrite(Choice(), items, made, settings::kModeMp3Cd, *this)) return false;
-    // A Trelvik that could not be started has disarmed the section again: nothing went over.
-    return TIniFile(IniPath()).ReadString(settings::kWork, settings::kMode, "") ==
-           settings::kModeMp3Cd;
+    return HandOverWrite(Choice(), items, made, settings::kModeMp3Cd, *this);
 }
 
 } // namespace sv::app

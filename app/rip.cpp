@@ -85,18 +85,17 @@ bool SetTrackPaths(TrackRecord& r, const std::string& modeTag, const std::string
     return true;
 }
 
-// The end of a track whose prepare or read failed. What was read is kept, but never in place
-// of a file that is there: the user may hold a complete rip under that name.
+// The end of a track whose prepare or read failed. What was read takes the track's name, with a
+// header that counts no data so that it never passes for a whole track, but never in place of
+// anything of that name, not even of something that appeared meanwhile (the user may hold a
+// complete rip under it): then it stays beside it.
 TrackEnd EndFailedRead(JobOutput& output, WavFile& file, int64_t total, std::string why,
                        const TrackRecord& r, RipView& view) {
     if (total == 0 || !file.Close()) {
         output.Discard();
-    } else if (output.FinalTaken()) {
+    } else if (output.CommitWithoutReplacing() == JobOutput::Result::OldKept) {
         output.Keep();
         why += "、読み込めた部分は" + output.Path() + "に残しました";
-    } else {
-        // Its header counts no data, so it never passes for a whole track.
-        output.Commit();
     }
     ShowMessage("ripping error");
     LogItemFailure(view, r.FileName, kRipFailed, why);
@@ -127,6 +126,7 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
     const int32_t start = ctx.TrackSector;
     const int32_t count = ctx.TrackSectors;
     view.WriteLog(TrackText(r.TrackNo) + "リッピング開始[FileName=" + r.FileName + "]");
+    view.ShowTrack(r.TrackNo);
 
     // A track the reader did not prepare is not read: no chunk of it would ever end the loop.
     const int32_t prepareStatus = ctx.Status;

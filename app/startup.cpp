@@ -5,12 +5,25 @@
 #include "app/main_form.h"
 #include "framework/forms.h"
 #include "platform/instance_lock.h"
+#include "platform/process.h"
 #include "platform/program_folder.h"
 
 #include <QApplication>
 #include <memory>
+#include <unistd.h>
 
 namespace sv::app {
+
+namespace {
+
+// Qt's notices go to standard error, which for a Sonvale that Trelvik started again is the pipe
+// of whoever started Trelvik, perhaps read by nobody: a notice must not hold the program there.
+void CopyNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    static const platform::OutputCopy err(STDERR_FILENO);
+    err.Write((qFormatLogMessage(type, context, text) + '\n').toLocal8Bit().toStdString());
+}
+
+} // namespace
 
 platform::DeviceMonitor::Callback PostDeviceChanges(TControl* target) {
     TGuardedRef<TControl> ref(target);
@@ -65,6 +78,7 @@ int SonvaleMain(int argc, char** argv) {
     int code = CheckStart(lock, failure);
     // Another instance runs: end before anything shows.
     if (code != kExitOk && failure.empty()) return code;
+    qInstallMessageHandler(CopyNotice);
     QApplication qt(argc, argv);
     InitFramework();
     Application->SetTitle("Sonvale");

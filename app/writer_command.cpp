@@ -4,6 +4,7 @@
 #include "framework/forms.h"
 #include "framework/ini_file.h"
 #include "outside/include/wav_audio.h"
+#include "platform/instance_lock.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
@@ -202,6 +203,16 @@ void DisarmHandOver(TIniFile& ini) {
     ini.WriteString(settings::kWork, settings::kWriteDir, "");
     ini.WriteString(settings::kWork, settings::kDelDir, "");
     ini.WriteString(settings::kWork, settings::kMode, "");
+}
+
+std::optional<std::string> CheckNoWriteRunning() {
+    if (!platform::InstanceLock::IsHeld(platform::kTrelvikInstanceLock)) return std::nullopt;
+    return "CDの書込み中です（「書込み開始確認」の画面が開いています）。"
+           "書込みが終わってから、もう一度実行して下さい。中止します。";
+}
+
+void ForgetHandOver(TIniFile& ini) {
+    if (!CheckNoWriteRunning()) DisarmHandOver(ini);
 }
 
 bool StartTrelvik(std::string_view programDir, const HandOver& handOver,

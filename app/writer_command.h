@@ -94,6 +94,14 @@ void WriteHandOver(TIniFile& ini, const HandOver& handOver);
 // Disarms it: WRITEDIR, DELDIR and MODE emptied in this order (SIZE keeps its value).
 void DisarmHandOver(TIniFile& ini);
 
+// A message when a disc is being written: a Trelvik holds its lock, and section WORK and the
+// files it names are that write's until its clean-up. Nothing when no write runs.
+std::optional<std::string> CheckNoWriteRunning();
+
+// What showing a disc-writing page does: a hand-over that was prepared and not carried out is
+// disarmed, but never the one a running Trelvik works from.
+void ForgetHandOver(TIniFile& ini);
+
 // Logs "書込み実行" and the command line, lets pending messages run once, starts
 // <programDir>/Trelvik and asks the application to end. When Trelvik cannot be started the user is
 // told, the section is disarmed and Sonvale goes on: false.

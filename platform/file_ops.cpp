@@ -60,6 +60,15 @@ bool FileOps::Rename(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool FileOps::RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    // A file system that does not know the flag: a second link is made only under a free name.
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(from.c_str(), to.c_str()) != 0) return false;
+    unlink(from.c_str());
+    return true;
+}
+
 namespace {
 FileOps defaultOps;
 FileOps* current = &defaultOps;

@@ -21,6 +21,9 @@ public:
     virtual bool SyncFolder(const std::string& path);
     // Renames within one file system, replacing a file of the new name in one step.
     virtual bool Rename(const std::string& from, const std::string& to);
+    // The same, but never in place of anything that has the new name (errno EEXIST then), also
+    // of something that appeared just before.
+    virtual bool RenameNoReplace(const std::string& from, const std::string& to);
 };
 
 // The operations in force; tests put their own in and restore the default with nullptr.

@@ -21,6 +21,13 @@ public:
     // folder that other users can write to. Relative folders in the variables are ignored.
     static std::string PathFor(const std::string& name);
 
+    // Whether the lock is held now (by another program: the caller never holds it itself),
+    // learnt from the system's list of locks without taking it, so that a holder starting at this
+    // very moment is never refused because of us. Only where that list cannot tell (its file
+    // system shows the lock file under another device number) is the lock tried, and let go again
+    // at once. A missing lock file is not made.
+    static bool IsHeld(const std::string& name);
+
 private:
     explicit InstanceLock(int fd) : fd_(fd) {}
     int fd_;

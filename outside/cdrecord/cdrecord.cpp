@@ -2,8 +2,9 @@
 // reader's address "N,0,0"; wodim wants the device node. Every other argument goes to wodim
 // unchanged, and wodim's exit code is ours, except a WAV that wodim would read otherwise than
 // it is meant (by its name, or by its chunks): that one is handed over through a stand-in in a
-// private folder, removed again once wodim has ended, however it ended. SV_WRITER_PROGRAM names
-// another program to run in wodim's place (tests put a recording one there).
+// private folder, removed again once wodim has ended, however it ended; a folder that a run
+// killed outright left behind goes at the next run. SV_WRITER_PROGRAM names another program to
+// run in wodim's place (tests put a recording one there).
 #include "outside/include/wav_audio.h"
 
 #include <cctype>
@@ -12,8 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -83,6 +87,42 @@ std::string SystemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
+// Where the stand-ins' folders are made: "tmp2" of the program folder.
+std::string WorkFolder() {
+    return OwnFolder() + "/tmp2";
+}
+
+constexpr const char kStandInFolderPrefix[] = "cdrecord-";
+
+// A run holds its folder by a flock on the folder itself for as long as the run or its wodim
+// lives: a folder whose lock can be taken was left by a run killed outright, and goes with what
+// a run puts there (links and copies). A folder that cannot be locked, for whatever reason, or
+// that holds anything else, stays.
+void RemoveStaleFolders() {
+    DIR* work = opendir(WorkFolder().c_str());
+    if (!work) return;
+    while (const dirent* entry = readdir(work)) {
+        if (std::strncmp(entry->d_name, kStandInFolderPrefix, sizeof kStandInFolderPrefix - 1))
+            continue;
+        const int fd =
+            openat(dirfd(work), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            const int listFd = dup(fd);
+            if (DIR* stale = listFd >= 0 ? fdopendir(listFd) : nullptr) {
+                // Folders, "." and ".." among them, are no files and stay.
+                while (const dirent* file = readdir(stale)) unlinkat(fd, file->d_name, 0);
+                closedir(stale);
+            } else if (listFd >= 0) {
+                close(listFd);
+            }
+            unlinkat(dirfd(work), entry->d_name, AT_REMOVEDIR);
+        }
+        close(fd);
+    }
+    closedir(work);
+}
+
 // The stand-ins of one run: a link of a ".wav" name where only the name misleads wodim, a copy
 // of the audio behind a plain 44-byte header where the chunks do (rare: a copy costs the file's
 // size in the program folder's "tmp2" and the time to write it).
@@ -136,23 +176,50 @@ public:
         made_.clear();
         if (!folder_.empty()) rmdir(folder_.c_str());
         folder_.clear();
+        if (lock_ >= 0) close(lock_);
+        lock_ = -1;
     }
 
 private:
     bool MakeFolder(std::string& error) {
         if (!folder_.empty()) return true;
-        const std::string work = OwnFolder() + "/tmp2";
+        const std::string work = WorkFolder();
         if (mkdir(work.c_str(), 0777) != 0 && errno != EEXIST) {
             error = SystemError("cannot make " + work);
             return false;
         }
-        std::string pattern = work + "/cdrecord-XXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            error = SystemError("cannot make a folder in " + work);
-            return false;
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            std::string pattern = work + "/" + kStandInFolderPrefix + "XXXXXX";
+            if (!mkdtemp(pattern.data())) {
+                error = SystemError("cannot make a folder in " + work);
+                return false;
+            }
+            // Not closed at exec: wodim, which reads the stand-ins, holds the folder too, also
+            // when we are killed before it ends.
+            const int fd = open(pattern.c_str(), O_RDONLY | O_DIRECTORY);
+            if (fd < 0) {
+                error = SystemError("cannot open " + pattern);
+                rmdir(pattern.c_str());
+                return false;
+            }
+            int locked;
+            while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+            }
+            // Another run's clean-up may have taken the folder in the moment before it was held.
+            // (Unlocked only on a file system without locks, where no clean-up takes it either.)
+            struct stat held {};
+            struct stat named {};
+            if (locked == 0 && (fstat(fd, &held) != 0 || stat(pattern.c_str(), &named) != 0 ||
+                                held.st_ino != named.st_ino || held.st_dev != named.st_dev)) {
+                close(fd);
+                continue;
+            }
+            folder_ = pattern;
+            lock_ = fd;
+            return true;
         }
-        folder_ = pattern;
-        return true;
+        error = "cannot keep a folder in " + work;
+        return false;
     }
 
     static bool Link(const std::string& target, const std::string& link, std::string& error) {
@@ -197,6 +264,7 @@ private:
     }
 
     std::string folder_;
+    int lock_ = -1;
     std::vector<std::string> made_;
 };
 
@@ -230,6 +298,7 @@ int main(int argc, char** argv) {
     // writer and spoil the disc.
     std::signal(SIGPIPE, SIG_IGN);
     CatchStopSignals();
+    RemoveStaleFolders();
     const char* replacement = std::getenv("SV_WRITER_PROGRAM");
     const std::string program = replacement && *replacement ? replacement : "wodim";
     std::vector<std::string> args{program};

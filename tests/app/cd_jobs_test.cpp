@@ -5,10 +5,13 @@
 #include "framework/ini_file.h"
 #include "framework/messages.h"
 #include "framework/strings.h"
+#include "platform/instance_lock.h"
 #include "platform/settings_keys.h"
 #include "tests/app/cd_form_fixture.h"
 #include "tests/app/small_disk.h"
 #include "tests/outside/audio_files.h"
+
+#include <optional>
 
 namespace {
 
@@ -34,6 +37,19 @@ private:
 
 class CdJobs : public apptest::CdForm {
 protected:
+    void SetUp() override {
+        CdForm::SetUp();
+        // Trelvik's lock is this test's own.
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
+        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedRuntime_)
+            setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+        CdForm::TearDown();
+    }
     std::string Work(const std::string& name) const { return (dir_ / "tmp2" / name).string(); }
     std::string WorkKey(std::string_view key) const {
         return TIniFile(IniFile().string()).ReadString(settings::kWork, key, "");
@@ -60,6 +76,8 @@ protected:
         EXPECT_FALSE(Application->Terminated());
         EXPECT_FALSE(fs::exists(Started()));
     }
+
+    std::optional<std::string> savedRuntime_;
 };
 
 TEST_F(CdJobs, CdToMp3LeavesOneMp3PerRippedTrackAndNoWav) {
@@ -247,6 +265,36 @@ TEST_F(CdJobs, CdToCdThatCannotRipHandsNothingOver) {
     ExpectRestored();
 }
 
+// A copy that cannot be handed over takes its work files away again, and with them only its
+// own: nothing else would remove them.
+TEST_F(CdJobs, CdToCdThatCannotHandOverLeavesNoWorkFile) {
+    ShowFake({0, 30, 60}, 10, "FmCD_CD");
+    fs::create_directories(dir_ / "tmp2");
+    std::ofstream(dir_ / "tmp2" / "notes.txt") << "not the copy's";
+    const std::string noTrelvik = (dir_ / "Trelvik").string() + "を起動できませんでした。";
+    fs::remove(dir_ / "Trelvik");
+    form_->btn_execute->Click();
+    EXPECT_EQ(dialogs_.Texts(), Strings{noTrelvik});
+    EXPECT_EQ(FilesIn(dir_ / "tmp2"), Strings{"notes.txt"});
+    ExpectNoHandOver();
+    ExpectRestored();
+
+    std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << Started().string() << "'\n";
+    fs::permissions(dir_ / "Trelvik", fs::perms::owner_all);
+    fs::permissions(IniFile(), fs::perms::owner_read);
+    dialogs_.Calls.clear();
+    try {
+        form_->btn_execute->Click();
+        ADD_FAILURE() << "no write error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message().rfind(IniFile().string() + " に書き込めません", 0), 0u);
+    }
+    fs::permissions(IniFile(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(FilesIn(dir_ / "tmp2"), Strings{"notes.txt"});
+    ExpectNoHandOver();
+    ExpectRestored();
+}
+
 TEST_F(CdJobs, CdToCdChecksOnlyTheListAndWhetherItCanBeHandedOver) {
     // 60 work files make a command line longer than Trelvik can read whole.
     std::vector<int32_t> starts;
@@ -264,6 +312,13 @@ TEST_F(CdJobs, CdToCdChecksOnlyTheListAndWhetherItCanBeHandedOver) {
 
     refused("書込みデータが多すぎるか");
     EXPECT_EQ(dialogs_.Calls[0].Caption, "error msg");
+    {
+        // A disc being written reads the work files a copy would rip.
+        auto writing = platform::InstanceLock::Acquire(platform::kTrelvikInstanceLock);
+        ASSERT_TRUE(writing);
+        refused("CDの書込み中です");
+        EXPECT_EQ(dialogs_.Calls[0].Caption, "error msg");
+    }
     for (int i = 61; i <= 101; ++i) form_->lst_cd->Items()->Add(TrackListText(i, 1));
     refused("100曲以上は対応していません。中止します。");
     form_->lst_cd->Clear();

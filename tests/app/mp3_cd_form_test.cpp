@@ -1,6 +1,7 @@
 // The disc-writing form with the other Sonvale forms around it and the scripted CD-DA reader:
 // the list, its order and time, the checks, and whole jobs through the real decoder up to the
 // hand-over written to main.ini.
+#include "app/cd_wav_form.h"
 #include "app/cdda_reader.h"
 #include "app/decoder.h"
 #include "app/forms.h"
@@ -16,12 +17,14 @@
 #include "framework/menus.h"
 #include "framework/stdctrls.h"
 #include "framework/strings.h"
+#include "platform/instance_lock.h"
 #include "platform/settings_keys.h"
 #include "tests/app/app_fixture.h"
 #include "tests/framework/media_player_double.h"
 #include "tests/outside/audio_files.h"
 
 #include <dlfcn.h>
+#include <optional>
 
 namespace {
 
@@ -55,11 +58,18 @@ protected:
         // A Trelvik that says it was started.
         std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << Started().string() << "'\n";
         fs::permissions(dir_ / "Trelvik", fs::perms::owner_all);
+        // Trelvik's lock is this test's own.
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
+        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
     }
     void TearDown() override {
         FreeSonvaleForms();
         UnloadCddaReader();
         Application = saved_;
+        if (savedRuntime_)
+            setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
         SonvaleTest::TearDown();
     }
 
@@ -123,6 +133,7 @@ protected:
 
     TApplication app_{nullptr};
     TApplication* saved_ = nullptr;
+    std::optional<std::string> savedRuntime_;
     fs::path music_;
 };
 
@@ -147,6 +158,29 @@ TEST_F(DiscForm, ShowingDisarmsTheHandOverAndTakesTheDrivesAndSettings) {
     // The CD form's scan fills this form's drive combo as well.
     EXPECT_EQ(f->cmb_drive->Items()->Count(), 2);
     EXPECT_EQ(f->cmb_drive->Text(), "FAKE DRIVE (0:0:0)");
+}
+
+// While a disc is written, section WORK belongs to the running Trelvik: showing a disc-writing
+// page leaves it as it is, and a job is refused before anything is decoded.
+TEST_F(DiscForm, WhileADiscIsWrittenItsHandOverIsLeftAlone) {
+    const std::string a = Mp3("a.mp3");
+    auto writing = platform::InstanceLock::Acquire(platform::kTrelvikInstanceLock);
+    ASSERT_TRUE(writing);
+    TFmMP3_CD* f = Show("[MP3_CD]\nDECWAIT=0\n[WORK]\nWRITEDIR=\"\"x\"\"\nSIZE= \"a.wav\"\n"
+                        "DELDIR=\"\"a.wav\"\"\nMODE=CD_CD\n");
+    const std::string written = ReadIni();
+    EXPECT_NE(written.find("MODE=CD_CD"), std::string::npos);
+    FmCD_WAV->SetCaption("FmCD_CD");
+    FmCD_WAV->FormShow(FmCD_WAV);
+    Drop({a});
+    Run();
+    ASSERT_EQ(dialogs_.Calls.size(), 1u);
+    EXPECT_EQ(dialogs_.Calls[0].Caption, "error msg");
+    EXPECT_EQ(dialogs_.Calls[0].Text.rfind("CDの書込み中です", 0), 0u) << dialogs_.Calls[0].Text;
+    EXPECT_EQ(ReadIni(), written);
+    EXPECT_FALSE(fs::exists(music_ / "a.wav"));
+    EXPECT_EQ(Items(), Strings{a});
+    EXPECT_TRUE(f->btn_execute->Visible());
 }
 
 TEST_F(DiscForm, TheListTakesWavAndMp3OnceAndMovesTheSelection) {

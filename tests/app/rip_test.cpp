@@ -9,6 +9,7 @@
 #include "controls/vorsa_button.h"
 #include "framework/comctrls.h"
 #include "framework/messages.h"
+#include "platform/file_ops.h"
 #include "tests/app/cd_form_fixture.h"
 #include "tests/app/small_disk.h"
 
@@ -183,6 +184,30 @@ TEST_F(Rip, AFailedRipLeavesAFileOfItsNameAlone) {
         std::string::npos)
         << dialogs_.Calls[1].Text;
     ExpectRestored();
+
+    // A file of the name that appears while the part read is put in place stays as well.
+    fs::remove(out_ / "t_02.wav");
+    fs::remove(out_ / part);
+    struct Appearing : platform::FileOps {
+        fs::path appears;
+        bool SyncFile(const std::string& path) override {
+            if (path.starts_with(appears.string() + ".")) std::ofstream(appears) << "the user's";
+            return FileOps::SyncFile(path);
+        }
+    } appearing;
+    appearing.appears = out_ / "t_02.wav";
+    platform::SetFileOps(&appearing);
+    dialogs_.Calls.clear();
+    Run("t", out_.string() + "/");
+    platform::SetFileOps(nullptr);
+    EXPECT_EQ(apptest::ReadFileText(out_ / "t_02.wav"), "the user's");
+    const Strings now = FilesIn(out_);
+    ASSERT_EQ(now.size(), 3u);
+    EXPECT_TRUE(ReadBytes(out_ / now[2]) == Wav(FakePcm(1, 20), 0));
+    ASSERT_EQ(dialogs_.Calls.size(), 3u);
+    EXPECT_NE(dialogs_.Calls[1].Text.find("読み込めた部分は" + Out(now[2]) + "に残しました"),
+              std::string::npos)
+        << dialogs_.Calls[1].Text;
 }
 
 TEST_F(Rip, DiscCopyRipsIntoTheWorkFolderWithProgressEverySixteenthChunk) {
@@ -209,7 +234,8 @@ TEST_F(Rip, DiscCopyRipsIntoTheWorkFolderWithProgressEverySixteenthChunk) {
     ASSERT_EQ(progress.size(), 23u);
     EXPECT_EQ(progress.front(), "[CD_CD] Track[1]  432: 10000");
     EXPECT_EQ(progress.back(), "[CD_CD] Track[1]  9936: 10000");
-    EXPECT_EQ(form_->lbl_track->Caption(), "トラック1");
+    // Track 2 is read in one chunk, and yet named while it is read.
+    EXPECT_EQ(form_->lbl_track->Caption(), "トラック2");
     EXPECT_EQ(form_->prog_main->Position(), 100);
 }
 

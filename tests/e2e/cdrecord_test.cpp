@@ -3,10 +3,13 @@
 #include "platform/process.h"
 #include "tests/e2e/program_folder.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -125,5 +128,47 @@ TEST(Cdrecord, WavsWodimWouldMisreadReachItAsTheirAudioAndNothingStaysBehind) {
         EXPECT_TRUE(fs::exists(dir / "bin" / "tmp2") && fs::is_empty(dir / "bin" / "tmp2"));
     }
     EXPECT_TRUE(fs::exists(named) && fs::exists(tagged));
+
+    // A run killed outright leaves its folder to the next run, which removes it, but never the
+    // folder of a run whose wodim still reads from it, nor anything else of the work folder.
+    const fs::path work = dir / "bin" / "tmp2", stale = work / "cdrecord-Old123";
+    const fs::path go = dir / "go";
+    ASSERT_EQ(mkfifo(go.c_str(), 0600), 0);
+    auto run = [&](const std::string& writerBody) {
+        sv::e2e::MakeScript(writer, writerBody);
+        setenv("SV_WRITER_PROGRAM", writer.c_str(), 1);
+        const auto exit = sv::platform::RunAndWait("\"" + (dir / "bin" / "cdrecord").string() +
+                                                   "\" dev=1,0,0 -audio \"" + tagged + "\"");
+        unsetenv("SV_WRITER_PROGRAM");
+        return exit;
+    };
+    EXPECT_EQ(run("kill -9 $PPID\nread line < '" + go.string() + "'"), std::nullopt);
+    fs::create_directories(stale);
+    std::ofstream(stale / "01.wav") << "a copy";
+    fs::create_symlink(tagged, stale / "02.wav");
+    std::ofstream(work / "Audiotrack01.wav") << "a disc copy's work file";
+    auto live = [&] {
+        std::vector<fs::path> folders;
+        for (const auto& entry : fs::directory_iterator(work))
+            if (entry.path().filename().string().starts_with("cdrecord-"))
+                folders.push_back(entry.path());
+        return folders;
+    };
+    ASSERT_EQ(live().size(), 2u);
+    const fs::path held = live()[0] == stale ? live()[1] : live()[0];
+    EXPECT_EQ(run("exit 0"), 0);
+    EXPECT_EQ(live(), std::vector<fs::path>{held});
+    EXPECT_TRUE(fs::exists(held / "01.wav"));
+    EXPECT_TRUE(fs::exists(tagged));
+    EXPECT_EQ(sv::e2e::ReadFile(work / "Audiotrack01.wav"), "a disc copy's work file");
+
+    // Once that wodim has ended, its folder goes too.
+    std::ofstream(go) << "end\n";
+    const int heldFd = open(held.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(heldFd, 0);
+    EXPECT_EQ(flock(heldFd, LOCK_EX), 0); // waits for the end of the wodim that holds it
+    close(heldFd);
+    EXPECT_EQ(run("exit 0"), 0);
+    EXPECT_TRUE(live().empty());
     fs::remove_all(dir);
 }

@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -105,9 +106,14 @@ TEST_F(LockTest, KilledHolderFreesTheLockAndChildrenDoNotInheritIt) {
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     EXPECT_EQ(c, 'y');
+    EXPECT_TRUE(InstanceLock::IsHeld("DoubleOpenChk"));
     EXPECT_FALSE(InstanceLock::Acquire("DoubleOpenChk"));
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
+    EXPECT_FALSE(InstanceLock::IsHeld("DoubleOpenChk"));
+    // Asking makes no lock file.
+    EXPECT_FALSE(InstanceLock::IsHeld("DoubleWriteChk"));
+    EXPECT_FALSE(fs::exists(dir_ / "DoubleWriteChk.lock"));
 
     auto mine = InstanceLock::Acquire("DoubleOpenChk");
     ASSERT_TRUE(mine);
@@ -219,7 +225,18 @@ TEST(FileOps, SeamCanBeReplaced) {
     fd = Files().OpenForWrite(file, false);
     EXPECT_GE(fd, 0);
     close(fd);
-    EXPECT_TRUE(Files().DeleteFile(file));
+    // A rename that must not replace leaves both files as they were.
+    const std::string other = (dir / "b.wav").string();
+    std::ofstream(other) << "b";
+    errno = 0;
+    EXPECT_FALSE(Files().RenameNoReplace(file, other));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_TRUE(Files().FileExists(file));
+    EXPECT_EQ(fs::file_size(other), 1u);
+    EXPECT_TRUE(Files().DeleteFile(other));
+    EXPECT_TRUE(Files().RenameNoReplace(file, other));
+    EXPECT_FALSE(Files().FileExists(file));
+    EXPECT_TRUE(Files().DeleteFile(other));
     EXPECT_FALSE(Files().DeleteFile(file));
     fs::remove_all(dir);
 }
