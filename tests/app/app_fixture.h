@@ -6,9 +6,11 @@
 #include "tests/framework/test_helpers.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -43,10 +45,18 @@ protected:
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         SetProgramDirForTests(dir_.string());
+        // The locks are the test's own: a Trelvik of the user's writing a disc meanwhile would
+        // otherwise refuse the disc-write jobs.
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
+        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
     }
     void TearDown() override {
         FreeSonvaleForms();
         SetProgramDirForTests("");
+        if (savedRuntime_)
+            setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -57,6 +67,7 @@ protected:
 
     std::filesystem::path dir_;
     sv::test::ScriptedDialogs dialogs_;
+    std::optional<std::string> savedRuntime_;
 };
 
 } // namespace sv::apptest

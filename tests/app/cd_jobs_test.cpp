@@ -37,19 +37,6 @@ private:
 
 class CdJobs : public apptest::CdForm {
 protected:
-    void SetUp() override {
-        CdForm::SetUp();
-        // Trelvik's lock is this test's own.
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
-        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedRuntime_)
-            setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else
-            unsetenv("XDG_RUNTIME_DIR");
-        CdForm::TearDown();
-    }
     std::string Work(const std::string& name) const { return (dir_ / "tmp2" / name).string(); }
     std::string WorkKey(std::string_view key) const {
         return TIniFile(IniFile().string()).ReadString(settings::kWork, key, "");
@@ -76,8 +63,6 @@ protected:
         EXPECT_FALSE(Application->Terminated());
         EXPECT_FALSE(fs::exists(Started()));
     }
-
-    std::optional<std::string> savedRuntime_;
 };
 
 TEST_F(CdJobs, CdToMp3LeavesOneMp3PerRippedTrackAndNoWav) {

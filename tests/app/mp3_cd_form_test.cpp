@@ -58,18 +58,11 @@ protected:
         // A Trelvik that says it was started.
         std::ofstream(dir_ / "Trelvik") << "#!/bin/sh\ntouch '" << Started().string() << "'\n";
         fs::permissions(dir_ / "Trelvik", fs::perms::owner_all);
-        // Trelvik's lock is this test's own.
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
-        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
     }
     void TearDown() override {
         FreeSonvaleForms();
         UnloadCddaReader();
         Application = saved_;
-        if (savedRuntime_)
-            setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else
-            unsetenv("XDG_RUNTIME_DIR");
         SonvaleTest::TearDown();
     }
 
@@ -133,7 +126,6 @@ protected:
 
     TApplication app_{nullptr};
     TApplication* saved_ = nullptr;
-    std::optional<std::string> savedRuntime_;
     fs::path music_;
 };
 
