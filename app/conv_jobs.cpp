@@ -275,7 +275,7 @@ void ShowDecodeInfo(const ConvSettings& settings, JobView& view) {
 
 DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
                          const std::string& destination, const ConvSettings& settings,
-                         JobView& view) {
+                         JobView& view, bool replace) {
     DecoderFileInfo info{};
     if (!OpenSource(decoder, source, info, view)) return DecodeOutcome::Stop;
     if (!decoder.SetOutput({0, settings.convert, settings.freqLimit})) {
@@ -316,7 +316,7 @@ DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
         LogItemFailure(view, source, kDecodeFailed, DecoderErrorText(result));
         return DecodeOutcome::Failed;
     }
-    switch (CommitJobOutput(output, source, kDecodeFailed, "WAV", view)) {
+    switch (CommitJobOutput(output, source, kDecodeFailed, "WAV", view, replace)) {
     case CommitOutcome::Done:
         return DecodeOutcome::Done;
     case CommitOutcome::Failed:
@@ -335,7 +335,9 @@ void DecodeList(const std::vector<std::string>& items, const ConvSettings& setti
     view.SetProgress(0);
 
     auto decodeOne = [&](const std::string& source, const std::string& destination) {
-        const DecodeOutcome outcome = DecodeItem(decoder, source, destination, settings, view);
+        // An old WAV is replaced only as the user answered.
+        const DecodeOutcome outcome =
+            DecodeItem(decoder, source, destination, settings, view, /*replace=*/true);
         if (outcome != DecodeOutcome::Done) return outcome == DecodeOutcome::Failed;
         if (view.DeleteSourceDown()) {
             // The decoder lets go of the source before it is deleted.

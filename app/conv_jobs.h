@@ -134,9 +134,12 @@ enum class DecodeOutcome {
 // Decodes `source` into `destination` with the output settings of `settings` through a
 // decoder that was started up: logs the start, moves the progress, waits DECWAIT, and places
 // the WAV under its final name only when complete. Every failure is logged as the item's.
+// A file of that name is replaced only with `replace`; otherwise, also when it appeared during
+// the decode (the disc write decodes only where no WAV is, and would list that one for
+// deletion), it stays and the item fails.
 DecodeOutcome DecodeItem(DecoderLibrary& decoder, const std::string& source,
                          const std::string& destination, const ConvSettings& settings,
-                         JobView& view);
+                         JobView& view, bool replace = false);
 
 // CD→MP3 after the rip: the WAV of each record in `ripped` (complete files of this job, in table
 // order) is encoded to its Mp3Path and deleted once the MP3 is complete; a track that fails

@@ -187,8 +187,8 @@ void JobOutput::Keep() {
 }
 
 CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, const std::string& what,
-                              const std::string& kind, BasicJobView& view) {
-    switch (output.Commit()) {
+                              const std::string& kind, BasicJobView& view, bool replace) {
+    switch (replace ? output.Commit() : output.CommitWithoutReplacing()) {
     case JobOutput::Result::Done:
         return CommitOutcome::Done;
     case JobOutput::Result::NotWritten:
@@ -198,7 +198,11 @@ CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, cons
         LogItemFailure(view, source, what, kind + "ファイルを作成できません");
         return CommitOutcome::Failed;
     case JobOutput::Result::OldKept:
-        break;
+        if (replace) break;
+        output.Discard();
+        LogItemFailure(view, source, what,
+                       output.FinalPath() + "が処理中に作られたため、そのまま残しました");
+        return CommitOutcome::Failed;
     }
     ShowMessage(output.FinalPath() + "を削除できませんでした。処理を中止します。");
     return CommitOutcome::Stop;

@@ -109,9 +109,11 @@ private:
 enum class CommitOutcome { Done, Failed, Stop };
 // Commits a finished output of `source`. A failure is logged as the item's failure (`what`,
 // with `kind`, "MP3" or "WAV", naming the file in the reason); an old file that cannot be
-// replaced is told to the user and ends the job (Stop).
+// replaced is told to the user and ends the job (Stop). Without `replace` nothing of the final
+// name is ever replaced, not even a file that appeared while the output was made: that file
+// stays, the output goes, and the item fails with a line naming it.
 CommitOutcome CommitJobOutput(JobOutput& output, const std::string& source, const std::string& what,
-                              const std::string& kind, BasicJobView& view);
+                              const std::string& kind, BasicJobView& view, bool replace = true);
 
 // True while a mode form runs a job; the main window refuses to close meanwhile.
 bool JobRunning();

@@ -34,7 +34,7 @@ using sv::test::DialogCall;
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-// The real decoder, counting the shut-downs.
+// The real decoder, counting the shut-downs; `onStep` runs at each step with the file open.
 class CountingDecoder : public DecoderLibrary {
 public:
     CountingDecoder() { SetDecoder(this); }
@@ -43,7 +43,17 @@ public:
         ++shutDowns;
         DecoderLibrary::ShutDown();
     }
+    bool OpenFile(const std::string& path, DecoderFileInfo& info) override {
+        opened = path;
+        return DecoderLibrary::OpenFile(path, info);
+    }
+    bool Step(int32_t& position) override {
+        if (onStep) onStep(opened);
+        return DecoderLibrary::Step(position);
+    }
     int shutDowns = 0;
+    std::string opened;
+    std::function<void(const std::string&)> onStep;
 };
 
 class DiscForm : public apptest::SonvaleTest {
@@ -266,22 +276,24 @@ TEST_F(DiscForm, TheHandOverCarriesEveryItemInListOrder) {
 }
 
 // Every road that ends without a hand-over takes away the WAVs the job decoded: left beside
-// their MP3s, the next job would write them as the user's own. The window comes back with an empty
-// list and no total, and the user is told.
+// their MP3s, the next job would write them as the user's own. A WAV the user puts beside an MP3
+// while it is decoded stays as it is. The window comes back with an empty list and no total, and
+// the user is told.
 TEST_F(DiscForm, AJobThatHandsNothingOverLeavesNoDecodedWav) {
     CountingDecoder decoder;
     const std::string a = Mp3("a.mp3"), note = (music_ / "note.mp3").string(), c = Mp3("c.mp3");
     const std::string b = Wav("b.wav");
     std::ofstream(note) << "not sound";
-    const std::string aWav = (music_ / "a.wav").string();
+    const std::string aWav = (music_ / "a.wav").string(), cWav = (music_ / "c.wav").string();
     const std::string noTrelvik = (dir_ / "Trelvik").string() + "を起動できませんでした。";
     struct Road {
         const char* name;
         std::string sections;
         Strings list;
         std::function<void()> spoil;
-        std::string says;    // the start of the first message
-        std::string failure; // a failure line shown after it
+        std::string says;      // the start of the first message
+        std::string failure;   // a failure line shown after it, or first
+        bool usersWav = false; // c.wav is the user's, made while c.mp3 was decoded
     };
     const Road roads[] = {
         {"a later MP3 fails",
@@ -290,6 +302,17 @@ TEST_F(DiscForm, AJobThatHandsNothingOverLeavesNoDecodedWav) {
          [] {},
          note + " File Open Error!!",
          "[MP3_CD] ■■■■■" + note + "デコード失敗("},
+        {"the user's WAV appears during a decode",
+         "",
+         {a, c, b},
+         [&] {
+             decoder.onStep = [&](const std::string& source) {
+                 if (source == c && !fs::exists(cWav)) std::ofstream(cWav) << "mine";
+             };
+         },
+         "",
+         "[MP3_CD] ■■■■■" + c + "デコード失敗(" + cWav + "が処理中に作られたため",
+         true},
         {"main.ini read-only at the hand-over",
          "",
          {a, b},
@@ -318,17 +341,25 @@ TEST_F(DiscForm, AJobThatHandsNothingOverLeavesNoDecodedWav) {
             dialogs_.Calls.push_back({"exception", e.Message(), "", 0});
         }
         fs::permissions(IniFile(), fs::perms::owner_read | fs::perms::owner_write);
+        decoder.onStep = nullptr;
         ASSERT_FALSE(dialogs_.Calls.empty());
         EXPECT_EQ(dialogs_.Calls[0].Text.rfind(road.says, 0), 0u) << dialogs_.Calls[0].Text;
         if (!road.failure.empty()) {
-            ASSERT_EQ(dialogs_.Calls.size(), 2u);
-            EXPECT_EQ(dialogs_.Calls[1].Caption, "Error Msg");
-            EXPECT_NE(dialogs_.Calls[1].Text.find(road.failure), std::string::npos);
+            ASSERT_EQ(dialogs_.Calls.size(), road.says.empty() ? 1u : 2u);
+            EXPECT_EQ(dialogs_.Calls.back().Caption, "Error Msg");
+            EXPECT_NE(dialogs_.Calls.back().Text.find(road.failure), std::string::npos)
+                << dialogs_.Calls.back().Text;
         }
         EXPECT_EQ(decoder.shutDowns, 1);
         EXPECT_FALSE(fs::exists(aWav));
-        EXPECT_FALSE(fs::exists(music_ / "c.wav"));
+        if (road.usersWav) {
+            EXPECT_EQ(apptest::ReadFileText(cWav), "mine");
+            fs::remove(cWav);
+        }
+        EXPECT_FALSE(fs::exists(cWav));
         EXPECT_TRUE(fs::exists(b));
+        for (const std::string& name : apptest::FilesIn(music_))
+            EXPECT_FALSE(name.ends_with(".part")) << name;
         ExpectRestoredWithoutHandOver();
         EXPECT_TRUE(Items().empty());
         EXPECT_EQ(f->pnl_size->Caption(), "");
