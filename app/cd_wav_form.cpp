@@ -574,9 +574,14 @@ WriterChoice TFmCD_WAV::Choice() const {
 }
 
 void TFmCD_WAV::StartWriter(const RipResult& ripped) {
+    // The tracks this job ripped go again unless they are handed over: hidden in the program
+    // folder, nothing else would ever remove them.
+    WriteWorkFiles made;
+    for (const int index : ripped.ripped)
+        made.files.push_back(TrackTable[static_cast<std::size_t>(index)].FileName);
     // A copy with a track missing or cut is no copy of the disc; the user was told what failed.
     if (ripped.stopped) return;
-    WriteWorkFiles made(WorkFiles());
+    made.files = WorkFiles();
     if (HandOverWrite(Choice(), made.files, made.files, settings::kModeCdCd, *this))
         made.HandedOver();
 }

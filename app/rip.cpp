@@ -88,10 +88,11 @@ bool SetTrackPaths(TrackRecord& r, const std::string& modeTag, const std::string
 // The end of a track whose prepare or read failed. What was read takes the track's name, with a
 // header that counts no data so that it never passes for a whole track, but never in place of
 // anything of that name, not even of something that appeared meanwhile (the user may hold a
-// complete rip under it): then it stays beside it.
+// complete rip under it): then it stays beside it. A copy's work file serves only a whole copy,
+// so there the part goes.
 TrackEnd EndFailedRead(JobOutput& output, WavFile& file, int64_t total, std::string why,
-                       const TrackRecord& r, RipView& view) {
-    if (total == 0 || !file.Close()) {
+                       const TrackRecord& r, const std::string& modeTag, RipView& view) {
+    if (total == 0 || modeTag == kCdCdTag || !file.Close()) {
         output.Discard();
     } else if (output.CommitWithoutReplacing() == JobOutput::Result::OldKept) {
         output.Keep();
@@ -164,13 +165,13 @@ TrackEnd RipTrack(CddaContext& ctx, TrackRecord& r, const std::string& modeTag,
         return EndFailedRead(output, file, 0,
                              prepareStatus < 0 ? CddaStatusText(prepareStatus)
                                                : "トラックを読み込めません",
-                             r, view);
+                             r, modeTag, view);
     }
     if (stored && readError) {
         view.WriteLog(Format("Error at %d (%lld:%d)", ctx.TrackSector,
                              static_cast<long long>(int64_t{ctx.TrackSector} - start), count));
         return EndFailedRead(output, file, total,
-                             Format("セクタ%dを読み込めません", ctx.TrackSector), r, view);
+                             Format("セクタ%dを読み込めません", ctx.TrackSector), r, modeTag, view);
     }
     if (stored) {
         stored = WriteWavHeader(file.Fd(), static_cast<int32_t>(total));

@@ -65,8 +65,8 @@ struct RipResult {
 // own name only when complete. A failed rip never replaces a file: when nothing was read the
 // temporary file goes; a part read takes the track's name, with a header that counts no data,
 // only where nothing has that name, and otherwise stays under its temporary name, which the
-// failure line tells. The first error ends the ripping; every track that failed or was not
-// reached is logged as a failure of the job.
+// failure line tells ("[CD_CD]" keeps no part: a copy needs whole tracks). The first error ends
+// the ripping; every track that failed or was not reached is logged as a failure of the job.
 RipResult RipTracks(CddaContext& context, TrackTableRef table, const std::string& modeTag,
                     const std::string& saveFolder, RipView& view);
 
