@@ -5,25 +5,12 @@
 #include "app/main_form.h"
 #include "framework/forms.h"
 #include "platform/instance_lock.h"
-#include "platform/process.h"
 #include "platform/program_folder.h"
 
 #include <QApplication>
 #include <memory>
-#include <unistd.h>
 
 namespace sv::app {
-
-namespace {
-
-// Qt's notices go to standard error, which for a Sonvale that Trelvik started again is the pipe
-// of whoever started Trelvik, perhaps read by nobody: a notice must not hold the program there.
-void CopyNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    static const platform::OutputCopy err(STDERR_FILENO);
-    err.Write((qFormatLogMessage(type, context, text) + '\n').toLocal8Bit().toStdString());
-}
-
-} // namespace
 
 platform::DeviceMonitor::Callback PostDeviceChanges(TControl* target) {
     TGuardedRef<TControl> ref(target);
@@ -73,12 +60,14 @@ int CheckStart(std::unique_ptr<platform::InstanceLock>& lock, std::string& failu
 }
 
 int SonvaleMain(int argc, char** argv) {
+    // For a Sonvale that Trelvik started again, standard output and error are those of whoever
+    // started Trelvik, perhaps a pipe nobody reads; the drives' scan writes there too.
+    PrepareProgramOutputs();
     std::unique_ptr<platform::InstanceLock> lock;
     std::string failure;
     int code = CheckStart(lock, failure);
     // Another instance runs: end before anything shows.
     if (code != kExitOk && failure.empty()) return code;
-    qInstallMessageHandler(CopyNotice);
     QApplication qt(argc, argv);
     InitFramework();
     Application->SetTitle("Sonvale");

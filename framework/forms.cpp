@@ -4,6 +4,7 @@
 #include "framework/dialogs.h"
 #include "framework/host_widget.h"
 #include "framework/menus.h"
+#include "platform/process.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
+#include <unistd.h>
 
 namespace sv {
 
@@ -799,6 +801,20 @@ void PostMessage(TControl* control, unsigned msg, std::intptr_t wParam, std::int
             Application->HandleException(c);
         }
     });
+}
+
+namespace {
+
+void CopyNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    static const platform::OutputCopy err(STDERR_FILENO);
+    err.Write((qFormatLogMessage(type, context, text) + '\n').toLocal8Bit().toStdString());
+}
+
+} // namespace
+
+void PrepareProgramOutputs() {
+    platform::UnblockStandardOutputs();
+    qInstallMessageHandler(CopyNotice);
 }
 
 void InitFramework() {

@@ -284,6 +284,11 @@ private:
 extern TApplication* Application;
 extern TScreen* Screen;
 
+// First thing in a program's main, before its QApplication: nothing the program writes to its
+// standard output or error makes it wait (platform::UnblockStandardOutputs), Qt's notices
+// included, which go to standard error.
+void PrepareProgramOutputs();
+
 // Makes the global Application and Screen (idempotent); the program or test main calls it
 // after the QApplication exists.
 void InitFramework();

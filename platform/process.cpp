@@ -24,6 +24,16 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// Standard output and error as we were given them, where UnblockStandardOutputs replaced them.
+int givenOutputs[2] = {-1, -1};
+
+// Our own opening of the pipe or terminal behind `fd`, not blocking, or -1. The one we share
+// with the programs that started us keeps its mode.
+int OpenUnblocked(int fd) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return open(self.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+}
+
 // Starts argv[0] with posix_spawnp; the child's pid, or -1. With `outputFd` set, the child's
 // standard output and error both go there.
 pid_t Spawn(const std::vector<std::string>& argv, bool newSession, int outputFd = -1) {
@@ -42,9 +52,9 @@ pid_t Spawn(const std::vector<std::string>& argv, bool newSession, int outputFd 
     posix_spawnattr_setflags(&attr, flags);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (outputFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        const int given = outputFd >= 0 ? outputFd : givenOutputs[fd - STDOUT_FILENO];
+        if (given >= 0) posix_spawn_file_actions_adddup2(&actions, given, fd);
     }
     // Our files are not the program's (a writer would keep our log open for its whole run).
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
@@ -122,6 +132,12 @@ bool StartDetached(const std::vector<std::string>& argv) {
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
+            struct sigaction byDefault {};
+            byDefault.sa_handler = SIG_DFL;
+            for (const int held : {SIGPIPE, SIGTTOU}) sigaction(held, &byDefault, nullptr);
+            for (const int fd : {STDOUT_FILENO, STDERR_FILENO})
+                if (givenOutputs[fd - STDOUT_FILENO] >= 0)
+                    dup2(givenOutputs[fd - STDOUT_FILENO], fd);
             // Our files are not the program's; the pipe still closes at exec.
             close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
             execve(program.c_str(), args.data(), environ);
@@ -285,6 +301,26 @@ bool OpenDocument(const std::string& path) {
     return StartDetached({"xdg-open", path});
 }
 
+void UnblockStandardOutputs() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGTTOU, SIG_IGN);
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !(S_ISFIFO(st.st_mode) || isatty(fd))) continue;
+        const int own = OpenUnblocked(fd);
+        if (own < 0) continue; // a pipe without a reader fails at once anyway
+        const int given = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        if (given >= 0 && dup2(own, fd) == fd)
+            givenOutputs[fd - STDOUT_FILENO] = given;
+        else if (given >= 0)
+            close(given);
+        close(own);
+    }
+}
+
 OutputCopy::OutputCopy(int fd) {
     struct stat st {};
     if (fstat(fd, &st) != 0) return;
@@ -295,10 +331,7 @@ OutputCopy::OutputCopy(int fd) {
         kind_ = Kind::Socket;
         fd_ = fd;
     } else {
-        // Our own opening of the same pipe or terminal: non-blocking there leaves alone the one
-        // that we share with the programs that started us.
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        fd_ = open(self.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        fd_ = OpenUnblocked(fd);
         if (fd_ >= 0) kind_ = Kind::Unblocked;
     }
 }

@@ -41,6 +41,15 @@ bool StartProgram(const std::string& path);
 // Opens a document with the desktop's handler (xdg-open). False when that could not be started.
 bool OpenDocument(const std::string& path);
 
+// Makes every write to our standard output and error, whoever writes (our code, a library
+// through stdio), one that never waits: where either is a pipe or a terminal it becomes our own
+// opening of that pipe or terminal, non-blocking, so a write that does not fit at once fails
+// (stdio then drops the text) while the opening we share with whoever started us stays as it
+// was. A reader that has gone makes a write fail instead of ending us, and a terminal that stops
+// background writers lets ours through. Programs we start get the outputs we were given, with the
+// signals at their defaults. Call it first thing, before any thread runs.
+void UnblockStandardOutputs();
+
 // A copy of text to one of our own outputs (standard output or error) that never makes us
 // wait: a pipe or terminal that nobody reads just now (a pager, a terminal on hold, a launcher
 // that keeps the pipe) takes what fits at once and the rest is dropped. A file takes everything.

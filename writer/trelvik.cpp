@@ -1,35 +1,27 @@
 #include "framework/exception.h"
 #include "framework/forms.h"
 #include "platform/instance_lock.h"
-#include "platform/process.h"
 #include "platform/program_folder.h"
 #include "writer/dialog_form.h"
 
 #include <QApplication>
-#include <unistd.h>
 
 namespace {
 
 constexpr int kExitAlreadyRunning = 1;
 
-// Qt's notices go to standard error, which may be the pipe nobody reads that the writer's copy
-// has filled: they must not hold us either.
-void CopyNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    static const sv::platform::OutputCopy err(STDERR_FILENO);
-    err.Write((qFormatLogMessage(type, context, text) + '\n').toLocal8Bit().toStdString());
-}
-
 } // namespace
 
 // Trelvik takes no arguments: everything comes from section WORK of main.ini beside it.
 int main(int argc, char** argv) {
+    // Standard output and error may be the pipe nobody reads that the writer's copy has filled.
+    sv::PrepareProgramOutputs();
     // One Trelvik at a time: two would write to the same drive. A second one ends before it
     // reads or touches anything.
     std::string why;
     std::unique_ptr<sv::platform::InstanceLock> lock =
         sv::platform::InstanceLock::Acquire(sv::platform::kTrelvikInstanceLock, &why);
     if (!lock && why.empty()) return kExitAlreadyRunning;
-    qInstallMessageHandler(CopyNotice);
     QApplication qt(argc, argv);
     sv::InitFramework();
     sv::Application->SetTitle("Trelvik");

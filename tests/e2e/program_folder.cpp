@@ -45,7 +45,7 @@ ProgramFolder::~ProgramFolder() {
 }
 
 pid_t ProgramFolder::Start(const std::string& program,
-                           const std::map<std::string, std::string>& env) {
+                           const std::map<std::string, std::string>& env, int output) {
     std::string path = (bin_ / program).string();
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
@@ -55,6 +55,10 @@ pid_t ProgramFolder::Start(const std::string& program,
         for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
         int null = open("/dev/null", O_RDONLY);
         if (null >= 0) dup2(null, STDIN_FILENO);
+        if (output >= 0) {
+            dup2(output, STDOUT_FILENO);
+            dup2(output, STDERR_FILENO);
+        }
         execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -24,8 +24,10 @@ public:
     std::filesystem::path MainIni() const { return bin_ / "main.ini"; }
 
     // Starts a program of the folder on the offscreen platform with the given extra
-    // environment; returns its process id.
-    pid_t Start(const std::string& program, const std::map<std::string, std::string>& env = {});
+    // environment, and with both its outputs on `output` where one is given; returns its process
+    // id.
+    pid_t Start(const std::string& program, const std::map<std::string, std::string>& env = {},
+                int output = -1);
 
     // True while some process holds the folder's single-instance lock.
     bool LockHeld() const;

@@ -3,7 +3,9 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -111,13 +113,32 @@ TEST(SonvaleStart, AProgramStartedBySonvaleDoesNotHoldTheLock) {
 }
 
 // Where a user who dragged the window to the screen's corner leaves it: the window is then made
-// where it already is, and must still lay out its mode buttons and take clicks.
+// where it already is, and must still lay out its mode buttons and take clicks. Its outputs go
+// to a full pipe that nobody reads (a launcher's, or whoever started the Trelvik that started
+// it), where the drives' scan writes why an image cannot be read: nothing may wait for it.
 TEST(SonvaleStart, AWindowStartedAtTheScreensCornerShowsItsModeButtonsAndTakesClicks) {
     sv::e2e::XDisplay display(1024, 768);
     ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
     ProgramFolder folder("[MAIN]\nTITLE=Sonvale\nVERSION=1.00\nLEFT=0\nTOP=0\n");
-    pid_t sonvale =
-        folder.Start("Sonvale", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.Name()}});
+    const std::filesystem::path cue = folder.Dir().parent_path() / "broken.cue";
+    std::ofstream(cue) << "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    int unread[2];
+    ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+    {
+        // Filled through an opening of its own: the program's stays a blocking one.
+        const int filler = open(("/proc/self/fd/" + std::to_string(unread[1])).c_str(),
+                                O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(filler, 0);
+        const std::string block(4096, 'x');
+        while (write(filler, block.data(), block.size()) > 0) {
+        }
+        close(filler);
+    }
+    pid_t sonvale = folder.Start(
+        "Sonvale",
+        {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.Name()}, {"CDDA_EX_IMAGES", cue.string()}},
+        unread[1]);
+    close(unread[1]);
     ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
 
     // The eight buttons in a row below the menu bar, in their designed colour.
@@ -129,7 +150,10 @@ TEST(SonvaleStart, AWindowStartedAtTheScreensCornerShowsItsModeButtonsAndTakesCl
     };
     EXPECT_TRUE(WaitUntil(buttonsDrawn, kStartTime)) << "the mode buttons are not drawn";
 
-    // "WAV→MP3" brings its page with its white file list.
+    // "CD→MP3" scans the drives, then "WAV→MP3" brings its page with its white file list.
+    display.MovePointer(44, 36);
+    display.Click(44, 36);
+    display.Sync();
     const bool pageShown = WaitUntil(
         [&] {
             display.MovePointer(296, 36);
@@ -140,4 +164,5 @@ TEST(SonvaleStart, AWindowStartedAtTheScreensCornerShowsItsModeButtonsAndTakesCl
         kStartTime);
     EXPECT_TRUE(pageShown) << "the mode button took no click";
     KillAndReap(sonvale);
+    close(unread[0]);
 }
