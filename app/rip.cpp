@@ -79,7 +79,7 @@ bool SetTrackPaths(TrackRecord& r, const std::string& modeTag, const std::string
             return false;
         }
     } else {
-        r.Mp3Path = saveFolder + r.FileName + ".mp3";
+        r.Mp3Path = platform::JoinPath(saveFolder, r.FileName + ".mp3");
     }
     r.FileName = TrackWavPath(r.FileName, modeTag, saveFolder);
     return true;
@@ -240,7 +240,9 @@ std::string WorkFilePath(const std::string& name) {
 
 std::string TrackWavPath(const std::string& name, const std::string& modeTag,
                          const std::string& saveFolder) {
-    return modeTag == kCdCdTag ? WorkFilePath(name) : saveFolder + name + ".wav";
+    // A folder typed without its "/" still holds the files: glued to it, "disc_01" would land
+    // beside the folder as "<folder>disc_01.wav".
+    return modeTag == kCdCdTag ? WorkFilePath(name) : platform::JoinPath(saveFolder, name + ".wav");
 }
 
 RipResult RipTracks(CddaContext& context, TrackTableRef table, const std::string& modeTag,

@@ -161,11 +161,11 @@ TEST_F(CdForm, NamesForAJobAndTheirDuplicates) {
     // A removed track does not count; two unnamed tracks do.
     form_->TrackTable[3].State = TrackRecord::Removed;
     EXPECT_TRUE(form_->CheckTrackNames());
-    // A file name takes 255 bytes, ".wav" and the end of a save folder without its "/"
-    // included.
+    // A file name takes 255 bytes, ".wav" included, also in a save folder without its "/".
+    form_->edt_save->SetText("/out/x");
     form_->TrackTable[1].FileName = std::string(251, 'a');
     EXPECT_TRUE(form_->CheckTrackNames());
-    form_->edt_save->SetText("/out/x");
+    form_->TrackTable[1].FileName += 'a';
     EXPECT_FALSE(form_->CheckTrackNames());
     EXPECT_EQ(
         dialogs_.Texts().back(),

@@ -131,24 +131,22 @@ TEST_F(Rip, AReadErrorKeepsThePartReadBehindAnEmptyHeaderAndEndsTheRip) {
 TEST_F(Rip, AFailedRipLeavesAFileOfItsNameAlone) {
     ShowFake({0, 30, 60, 90});
     // The disc is taken out after the listing, while the context still holds the numbers of an
-    // earlier job. The save folder is typed without its "/": the name is joined to it as it is.
+    // earlier job. The save folder is typed without its "/": the files still go into it.
     const std::string older = "an earlier complete rip";
-    std::ofstream(dir_ / "outt_01.wav") << older;
+    std::ofstream(out_ / "t_01.wav") << older;
     form_->CddaCtx.TrackSector = 15478;
     FakePrepareFails(-130);
     Run("t", out_.string());
 
-    // Nothing was read: no file is made and the old one stays.
-    EXPECT_EQ(apptest::ReadFileText(dir_ / "outt_01.wav"), older);
-    Strings made;
-    for (const std::string& name : FilesIn(dir_))
-        if (name.starts_with("outt_")) made.push_back(name);
-    EXPECT_EQ(made, (Strings{"outt_01.wav"}));
+    // Nothing was read: no file is made, and the old one stays.
+    EXPECT_EQ(apptest::ReadFileText(out_ / "t_01.wav"), older);
+    EXPECT_EQ(FilesIn(out_), (Strings{"t_01.wav"}));
+    for (const std::string& name : FilesIn(dir_)) EXPECT_FALSE(name.starts_with("outt_")) << name;
     EXPECT_EQ(FakeCalls(), "ReaderPrepareTrack(0)\nReaderSelectDrive(0)\nReaderReadToc\n");
     ASSERT_EQ(dialogs_.Calls.size(), 3u);
     EXPECT_EQ(dialogs_.Calls[0].Text, "ripping error");
     const std::string& failures = dialogs_.Calls[1].Text;
-    EXPECT_NE(failures.find(kBar + (dir_ / "outt_01.wav").string() +
+    EXPECT_NE(failures.find(kBar + (out_ / "t_01.wav").string() +
                             "リッピング失敗(CDが挿入されていません)"),
               std::string::npos)
         << failures;
