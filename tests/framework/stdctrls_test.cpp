@@ -698,7 +698,7 @@ double MsSince(std::chrono::steady_clock::time_point start) {
 // machine's) does not carry over to the next tick.
 TEST(Timer, TicksKeepToTheScheduleFromTheirStart) {
     using namespace std::chrono_literals;
-    constexpr double kLate = 30; // a busy machine's delay of one tick, below the drifts
+    constexpr double kLate = 45; // a busy machine's delay of one tick, below the drifts
     TTimer timer(nullptr);
     timer.SetEnabled(false);
     timer.SetInterval(100);
@@ -716,7 +716,7 @@ TEST(Timer, TicksKeepToTheScheduleFromTheirStart) {
         late.push_back(at[k] - 100.0 * (k + 1));
     }
     std::sort(late.begin(), late.end());
-    EXPECT_LE(late[late.size() / 2], 10); // lateness does not add up
+    EXPECT_LE(late[late.size() / 2], 15); // lateness does not add up
 
     // A handler busy for two and a half intervals gets one late tick at once; then the ticks
     // are back on the schedule.
@@ -730,8 +730,11 @@ TEST(Timer, TicksKeepToTheScheduleFromTheirStart) {
     start = std::chrono::steady_clock::now();
     runTo(5);
     EXPECT_LE(at[2], 200 + 260 + kLate);
-    EXPECT_NEAR(at[3], 500, kLate);
-    EXPECT_NEAR(at[4], 600, kLate);
+    // A timer that counted from the late tick would come at 560 and 660.
+    EXPECT_GE(at[3], 499);
+    EXPECT_LE(at[3], 500 + kLate);
+    EXPECT_GE(at[4], 599);
+    EXPECT_LE(at[4], 600 + kLate);
 
     // Enabled again, it counts from then.
     at.clear();
