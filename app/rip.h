@@ -41,8 +41,8 @@ bool FolderExists(const std::string& path);
 // `name` in it.
 std::string WorkFolder();
 std::string WorkFilePath(const std::string& name);
-// The WAV a track named `name` is ripped into: "<save folder><name>.wav", no separator put
-// between (a folder chosen through the browse button ends in "/"); with "[CD_CD]" its work file.
+// The WAV a track named `name` is ripped into: "<name>.wav" in the save folder, whether or not
+// its text ends in "/"; with "[CD_CD]" its work file.
 std::string TrackWavPath(const std::string& name, const std::string& modeTag,
                          const std::string& saveFolder);
 

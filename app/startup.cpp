@@ -52,10 +52,7 @@ int CheckStart(std::unique_ptr<platform::InstanceLock>& lock, std::string& failu
     std::string why;
     lock = platform::InstanceLock::Acquire(platform::kSonvaleInstanceLock, &why);
     if (lock) return kExitOk;
-    if (!why.empty())
-        failure = "二重起動防止用のファイル " +
-                  platform::InstanceLock::PathFor(platform::kSonvaleInstanceLock) +
-                  " を開けません。中止します。\n" + why;
+    if (!why.empty()) failure = InstanceLockFailure(platform::kSonvaleInstanceLock, why);
     return kExitAlreadyRunning;
 }
 

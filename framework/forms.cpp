@@ -4,6 +4,7 @@
 #include "framework/dialogs.h"
 #include "framework/host_widget.h"
 #include "framework/menus.h"
+#include "platform/instance_lock.h"
 #include "platform/process.h"
 
 #include <QAbstractEventDispatcher>
@@ -815,6 +816,11 @@ void CopyNotice(QtMsgType type, const QMessageLogContext& context, const QString
 void PrepareProgramOutputs() {
     platform::UnblockStandardOutputs();
     qInstallMessageHandler(CopyNotice);
+}
+
+std::string InstanceLockFailure(const char* lockName, const std::string& why) {
+    return "二重起動防止用のファイル " + platform::InstanceLock::PathFor(lockName) +
+           " を開けません。中止します。\n" + why;
 }
 
 void InitFramework() {

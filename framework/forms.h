@@ -289,6 +289,10 @@ extern TScreen* Screen;
 // included, which go to standard error.
 void PrepareProgramOutputs();
 
+// The message of a program whose single-instance lock file `lockName` cannot be opened (`why`
+// the system's reason), shown before the program ends.
+std::string InstanceLockFailure(const char* lockName, const std::string& why);
+
 // Makes the global Application and Screen (idempotent); the program or test main calls it
 // after the QApplication exists.
 void InitFramework();

@@ -45,6 +45,9 @@ using TMediaOutputFactory = std::function<std::unique_ptr<TMediaOutput>()>;
 // The output that players created afterwards use; an empty factory restores Qt Multimedia.
 void SetMediaOutputFactory(TMediaOutputFactory factory);
 
+// Why Play refuses on a machine without an audio output.
+inline constexpr const char* kNoAudioOutput = "音声出力デバイスが見つからないため再生できません。";
+
 // Plays WAV and MP3 files by name, and the tracks of an audio CD. Lengths are known as soon as a
 // file is open (from the WAV header, or by scanning every MP3 frame); every operation on a closed
 // device does nothing, and a file that cannot be opened or played raises Exception, as does Play
@@ -56,8 +59,6 @@ void SetMediaOutputFactory(TMediaOutputFactory factory);
 // contents on a handle of its own; Play reads the audio digitally from the start position (or
 // the current one) to the end of that run of audio tracks. Positions count from the disc's
 // first sector.
-inline constexpr const char* kNoAudioOutput = "音声出力デバイスが見つからないため再生できません。";
-
 class TMediaPlayer {
 public:
     TMediaPlayer();

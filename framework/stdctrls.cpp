@@ -965,9 +965,14 @@ QWidget* TCustomListBox::CreateWidget() {
     return w;
 }
 
-TRect TCustomListBox::Inner() const {
+TRect TCustomListBox::InsideBorder() const {
     TRect r = ClientRect();
     if (borderStyle_ == bsSingle) InflateRect(r, -2, -2);
+    return r;
+}
+
+TRect TCustomListBox::Inner() const {
+    TRect r = InsideBorder();
     if (scrollBar_ && !scrollBar_->isHidden()) r.Right -= scrollBar_->sizeHint().width();
     if (hScrollBar_ && !hScrollBar_->isHidden()) r.Bottom -= hScrollBar_->sizeHint().height();
     return r;
@@ -993,9 +998,8 @@ int TCustomListBox::VisibleRows() const {
 
 void TCustomListBox::UpdateScrollBar() {
     if (!scrollBar_) return;
-    TRect all = ClientRect();
-    int b = borderStyle_ == bsSingle ? 2 : 0;
-    InflateRect(all, -b, -b);
+    const TRect all = InsideBorder();
+    const int b = all.Left - ClientRect().Left; // the border's width
     int vw = scrollBar_->sizeHint().width(), hh = hScrollBar_->sizeHint().height();
     auto rowsWith = [&](bool hBar) {
         return std::max(1, (all.Height() - (hBar ? hh : 0)) / ItemHeight());
@@ -1021,9 +1025,12 @@ void TCustomListBox::UpdateScrollBar() {
     hScrollBar_->setGeometry(b, Height() - b - hh, std::max(0, width), hh);
     hScrollBar_->setRange(0, hMax);
     hScrollBar_->setPageStep(std::max(1, width));
-    TCanvas c;
-    c.Font()->Assign(Font());
-    hScrollBar_->setSingleStep(std::max(1, c.TextWidth("0")));
+    if (showH) {
+        // An arrow of the bar moves the rows by a character.
+        TCanvas c;
+        c.Font()->Assign(Font());
+        hScrollBar_->setSingleStep(std::max(1, c.TextWidth("0")));
+    }
     hScrollBar_->setValue(horizontalPos_);
 }
 

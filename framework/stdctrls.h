@@ -459,6 +459,8 @@ private:
     void SetHorizontalPosition(int x);
     void UpdateScrollBar();
     int VisibleRows() const;
+    // The client area inside the border; Inner() is that without the scroll bars.
+    TRect InsideBorder() const;
     TRect Inner() const;
 
     std::unique_ptr<TListBoxStrings> items_;

@@ -28,9 +28,7 @@ int main(int argc, char** argv) {
     sv::writer::TFmDialog* FmDialog = nullptr;
     if (!lock) {
         sv::Application->ShowException(
-            sv::Exception("二重起動防止用のファイル " +
-                          sv::platform::InstanceLock::PathFor(sv::platform::kTrelvikInstanceLock) +
-                          " を開けません。中止します。\n" + why));
+            sv::Exception(sv::InstanceLockFailure(sv::platform::kTrelvikInstanceLock, why)));
     } else {
         try {
             sv::Application->Initialize();
