@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 namespace sv::mp3 {
@@ -101,6 +102,15 @@ inline Gapless GaplessCuts(mpg123_handle* handle, int64_t frameSize) {
     return cuts;
 }
 
+// A last frame cut short by the end of the file, with an ID3v1 tag behind it: libmpg123 takes
+// the tag's bytes for the missing ones where they suffice, and otherwise ends with a read error
+// at the end of the file. The mpg123 command then has written what came before, as it does for
+// a file cut anywhere else.
+inline bool CutShortAtTheEnd(mpg123_handle* handle, int result, off_t fileSize) {
+    return result == MPG123_ERR && mpg123_errcode(handle) == MPG123_ERR_READER &&
+           mpg123_tell_stream(handle) >= fileSize;
+}
+
 // Frames and samples of the source from a pass over every frame, so that totals are exact also
 // for a VBR file without a header, a joined stream and a cut file. On a handle of its own, set
 // up like the decoding one.
@@ -132,9 +142,13 @@ inline bool Scan(const char* path, int channels, long outputRate, Layout& layout
             last = number;
         }
     }
+    std::error_code unknown;
+    const auto size = std::filesystem::file_size(path, unknown);
+    const bool end = result == MPG123_DONE ||
+                     (!unknown && CutShortAtTheEnd(handle, result, static_cast<off_t>(size)));
     mpg123_delete(handle);
     layout.frames = last + 1;
-    return result == MPG123_DONE && layout.frames > 0;
+    return end && layout.frames > 0;
 }
 
 // Sample frames of the WAV: each part at another rate resampled to its exact length.

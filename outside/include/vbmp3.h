@@ -8,7 +8,8 @@
  *
  * A file is decoded whole, as the mpg123 command decodes it: past junk to the next frame, and on
  * over MP3s joined into one file, whose parts may differ in rate and channels. A decode that
- * ends before the end of the file fails with DECODER_ERROR_DECODE.
+ * ends before the end of the file fails with DECODER_ERROR_DECODE; a last frame cut short by
+ * the end of the file is left out, as the mpg123 command leaves it out.
  *
  * Positions and totals count MPEG frames, exactly (the file is scanned at open). The WAV is
  * 16-bit PCM behind a 44-byte RIFF header at the rate and channel count in force when the file

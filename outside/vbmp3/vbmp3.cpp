@@ -20,6 +20,7 @@
 namespace {
 
 using sv::mp3::ConfigureOutput;
+using sv::mp3::CutShortAtTheEnd;
 using sv::mp3::Layout;
 using sv::mp3::OutputLength;
 using sv::mp3::Part;
@@ -386,27 +387,25 @@ SV_EXPORT int DecoderStep(int32_t* position) {
     size_t done = 0;
     const int result =
         mpg123_read(s.handle, s.buffer.data(), s.buffer.size() * sizeof(float), &done);
+    const bool ends = result != MPG123_OK && result != MPG123_NEW_FORMAT;
+    // The decoder searches on to the end of the file: an end before it is a file that shrank
+    // while it was read, or audio it could not reach, and the WAV lacks it.
+    const bool complete = result == MPG123_DONE ? mpg123_tell_stream(s.handle) >= s.sourceSize
+                                                : CutShortAtTheEnd(s.handle, result, s.sourceSize);
     // A new rate or the end can come with the last samples of the part before: write them first.
     long rate = s.partRate;
     if (result == MPG123_NEW_FORMAT) mpg123_getformat2(s.handle, &rate, nullptr, nullptr, 0);
-    const bool partEnds = result == MPG123_DONE || rate != s.partRate;
+    const bool partEnds = complete || rate != s.partRate;
     if (!WriteDecoded(s, done, partEnds)) {
         s.wave.Close();
         return Fail(s, DECODER_ERROR_WRITE);
     }
-    if (result == MPG123_DONE) {
-        // The decoder searches on to the end of the file: an end before it is a file that
-        // shrank while it was read, or audio it could not reach, and the WAV lacks it.
-        const off_t reached = mpg123_tell_stream(s.handle);
+    if (ends) {
         const bool closed = s.wave.Close();
-        if (reached < s.sourceSize) return Fail(s, DECODER_ERROR_DECODE);
+        if (!complete) return Fail(s, DECODER_ERROR_DECODE);
         if (position) *position = s.totalFrames;
         s.lastError = closed ? DECODER_OK : DECODER_ERROR_WRITE;
         return 0;
-    }
-    if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
-        s.wave.Close();
-        return Fail(s, DECODER_ERROR_DECODE);
     }
     if (partEnds) {
         if (const int part = StartPart(s); part != DECODER_OK) {
