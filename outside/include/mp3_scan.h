@@ -76,23 +76,26 @@ struct Gapless {
     }
 };
 
-// Known once the first frame is read: the length the header announces, delay and padding.
+// Known once the first frame is read: where the decoder begins and ends, from the length it
+// tells with and without its cuts. It cuts only where the header counts the frames (a length
+// guessed from the file's size stays whole), and without the encoder's delay and padding in
+// the header still drops its own delay at the start.
 inline Gapless GaplessCuts(mpg123_handle* handle, int64_t frameSize) {
     Gapless cuts;
     const off_t announced = mpg123_framelength(handle);
-    long delay = -1, padding = -1, decoderDelay = -1;
+    const off_t length = mpg123_length(handle);
+    if (mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) != MPG123_OK) return cuts;
+    const off_t whole = mpg123_length(handle);
+    long delay = -1, decoderDelay = -1;
     double unused = 0;
-    if (announced <= 0 || frameSize <= 0 ||
+    if (mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS, 0) != MPG123_OK || announced <= 0 ||
+        frameSize <= 0 || length <= 0 || length >= whole ||
         mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK ||
-        mpg123_getstate(handle, MPG123_ENC_PADDING, &padding, &unused) != MPG123_OK ||
         mpg123_getstate(handle, MPG123_DEC_DELAY, &decoderDelay, &unused) != MPG123_OK ||
-        delay < 0 || padding < 0 || decoderDelay < 0)
+        decoderDelay < 0)
         return cuts;
-    const int64_t begin = delay + decoderDelay;
-    const int64_t end = announced * frameSize - std::max(padding, decoderDelay) + decoderDelay;
-    // Without a frame count in the header the decoder cuts nothing, and its length is a guess
-    // from the file's size.
-    if (mpg123_length(handle) != end - begin) return cuts;
+    const int64_t begin = std::max(delay, 0L) + decoderDelay;
+    const int64_t end = begin + length;
     cuts.on = true;
     cuts.announced = announced;
     cuts.first = begin / frameSize;

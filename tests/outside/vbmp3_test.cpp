@@ -376,12 +376,20 @@ TEST_F(Vbmp3Test, CutJoinedAndDamagedFilesDecodeToTheirEnd) {
     edited.insert(edited.end(), {'T', 'A', 'G'});
     edited.resize(edited.size() + 125);
     WriteAll(Path("tagged.mp3"), edited);
+    // An Info header without the LAME part (no quality field), its counts off.
+    edited = bytes;
+    const size_t info = std::search(bytes.begin(), bytes.end(), "Info", "Info" + 4) - bytes.begin();
+    edited[info + 7] &= ~8;
+    edited[info + 11] += 3;
+    edited[info + 13] ^= 0x40;
+    WriteAll(Path("counts.mp3"), edited);
     bytes.resize(bytes.size() / 2 + 77);
     WriteAll(Path("cut.mp3"), bytes);
     const std::pair<const char*, const char*> cases[] = {
         {"cut.mp3", ""},
         {"joined.mp3", ""},
         {"tagged.mp3", ""},
+        {"counts.mp3", ""},
         // The command gives up after 1 KB of junk unless told to search on.
         {"junk.mp3", "--resync-limit -1"},
     };
