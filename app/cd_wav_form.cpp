@@ -475,6 +475,13 @@ bool TFmCD_WAV::CheckTrackNames() {
     std::map<std::string, int32_t> first;
     for (const TrackRecord& r : TrackTable) {
         if (r.State != TrackRecord::Listed) continue;
+        // A "/" would put the file outside the save folder ("../x") or into a folder that need
+        // not be there ("AC/DC"): refused here, before the disc is read.
+        if (r.FileName.find('/') != std::string::npos) {
+            ShowMessage(Format("トラック%02dのファイル名に「/」は使えません。", r.TrackNo) +
+                        "別の名前を指定して下さい。");
+            return false;
+        }
         // A name the file system cannot take would be found only once the track was read.
         const std::string path = TrackWavPath(r.FileName, ModeTag, edt_save->Text());
         const std::string name = path.substr(path.rfind('/') + 1);

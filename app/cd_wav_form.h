@@ -118,8 +118,8 @@ public:
 
     // The names of the listed tracks for a job, by mode and naming choice.
     void AssignTrackNames();
-    // False, after telling the user which and why, when a listed track's file name is longer
-    // than the file system takes or two listed tracks would get one file name.
+    // False, after telling the user which and why, when a listed track's file name holds a "/",
+    // is longer than the file system takes, or two listed tracks would get one file name.
     bool CheckTrackNames();
 
     // "[CD_CD]": the work file of each list item, in the list's order.

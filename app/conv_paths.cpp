@@ -47,7 +47,7 @@ std::string ConvertedPath(std::string_view source, std::string_view extension, b
         const std::string folder = PathFolder(source);
         return folder.empty() ? name : platform::JoinPath(folder, name);
     }
-    return std::string(saveFolder) + name;
+    return platform::JoinPath(saveFolder, name);
 }
 
 } // namespace sv::app

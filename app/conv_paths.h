@@ -16,8 +16,8 @@ std::string PathExtension(std::string_view path);
 std::string ChangePathExtension(std::string_view path, std::string_view extension);
 
 // The converted file of `source`: its name with `extension`, beside the source when
-// `sameFolder`, else the save folder's text followed directly by that name (the folder
-// chooser ends the text with "/"; a stored text is taken as it is).
+// `sameFolder`, else in the save folder, whether or not its text ends in "/" (the rip joins
+// its tracks the same way).
 std::string ConvertedPath(std::string_view source, std::string_view extension, bool sameFolder,
                           std::string_view saveFolder);
 

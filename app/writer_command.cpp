@@ -121,13 +121,10 @@ HandOver BuildHandOver(std::string_view programDir, const WriterChoice& choice,
                        const std::vector<std::string>& items,
                        const std::vector<std::string>& createdWavs, std::string_view mode) {
     HandOver h;
-    h.writeDir = Quoted(WriterCommandLine(programDir, choice, items));
-    // The list begins with a blank, which the settings reader drops along with the quotes it would
-    // then find around the rest; an enclosing pair of its own brings it back to Trelvik whole.
-    h.size = Quoted(WavOperands(DiscWavs(items)));
-    std::string list;
-    for (const std::string& wav : createdWavs) list += (list.empty() ? "" : ",") + Quoted(wav);
-    h.delDir = Quoted(list);
+    h.writeDir = WriterCommandLine(programDir, choice, items);
+    h.size = WavOperands(DiscWavs(items));
+    for (const std::string& wav : createdWavs)
+        h.delDir += (h.delDir.empty() ? "" : ",") + Quoted(wav);
     h.mode = std::string(mode);
     return h;
 }
@@ -141,9 +138,9 @@ std::optional<std::string> CheckHandOver(std::string_view programDir,
         if (path.find_first_of("\"\r\n") != std::string_view::npos)
             return std::string(path) +
                    " は名前に使えない文字（\"や改行）を含むため書き込めません。中止します。";
+    // The quotes the settings file may put around a value are taken off before the reader's cut.
     for (std::string_view value : {handOver.writeDir, handOver.size, handOver.delDir})
-        if (platform::CodePointCount(platform::ProfileValueAsRead(value)) >=
-            platform::kProfileValueLimit)
+        if (platform::CodePointCount(value) >= platform::kProfileValueLimit)
             return "書込みデータが多すぎるか、ファイルの場所が長すぎます（書込みコマンドは" +
                    std::to_string(platform::kProfileValueLimit - 1) +
                    "文字まで）。曲数を減らすか、短い名前のフォルダに移して下さい。中止します。";
@@ -218,7 +215,7 @@ void ForgetHandOver(TIniFile& ini) {
 bool StartTrelvik(std::string_view programDir, const HandOver& handOver,
                   const std::function<void(const std::string&)>& writeLog) {
     writeLog("書込み実行");
-    writeLog(std::string(platform::ProfileValueAsRead(handOver.writeDir)));
+    writeLog(handOver.writeDir);
     Application->ProcessMessages();
     const std::string trelvik = platform::JoinPath(programDir, kTrelvikProgram);
     if (platform::StartProgram(trelvik)) {

@@ -54,8 +54,9 @@ struct WriterChoice {
 std::string WriterCommandLine(std::string_view programDir, const WriterChoice& choice,
                               const std::vector<std::string>& items);
 
-// The four WORK values as they are stored. WRITEDIR and DELDIR are wrapped in one more pair of
-// double quotes, which the settings reader takes off again, so their inner quotes survive.
+// The four WORK values as Trelvik reads them back (the settings file keeps their quotes and
+// blanks: the command line and the DELDIR list begin and end with a double quote, SIZE with a
+// blank).
 struct HandOver {
     std::string writeDir;
     std::string size;

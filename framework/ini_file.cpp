@@ -2,6 +2,7 @@
 
 #include "framework/exception.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace sv {
 
@@ -11,7 +12,9 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
 }
 
 int TIniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
-    return platform::ParseProfileInteger(ReadString(section, key, ""), def);
+    // A number typed with blanks around it is written with them, in quotes; it is still that
+    // number, as it was when the blanks were dropped on the way into the file.
+    return platform::ParseProfileInteger(platform::TrimBlanks(ReadString(section, key, "")), def);
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {

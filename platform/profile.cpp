@@ -278,7 +278,12 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
     // A file that is there but cannot be read must not be replaced by one holding only this key.
     if (exists && !content) return false;
     ProfileText text = content ? Parse(*content) : ProfileText{};
-    std::string line = std::string(TrimBlanks(key)) + "=" + std::string(value);
+    // A value the read would change (blanks at an end, or a pair of quotes around it) goes in
+    // one more pair of quotes, which the read takes off again.
+    const std::string stored = ProfileValueAsRead(value) == value
+                                   ? std::string(value)
+                                   : std::string("\"").append(value).append("\"");
+    std::string line = std::string(TrimBlanks(key)) + "=" + stored;
 
     std::size_t header = FindSection(text, section);
     if (header == text.lines.size()) {
@@ -295,7 +300,7 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
                 // keeps the line's bytes
                 std::string_view spelled =
                     TrimBlanks(std::string_view(old.text).substr(0, old.text.find('=')));
-                std::string replaced = std::string(spelled) + "=" + std::string(value);
+                std::string replaced = std::string(spelled) + "=" + stored;
                 old.changed = old.changed || replaced != old.text;
                 old.text = std::move(replaced);
                 return WriteFileAtomically(path, Serialize(text));

@@ -33,8 +33,10 @@ std::string_view ProfileValueAsRead(std::string_view raw);
 int ParseProfileInteger(std::string_view text, int def);
 
 // Writes "key=value" (UTF-8) into the section, replacing the key's first line or appending the
-// key to the section (or a new section to the file). Every other line keeps its bytes and line
-// end; a replaced line keeps its key's spelling, without the blanks a hand edit put around the
+// key to the section (or a new section to the file). A value that would not read back as it is
+// (a blank or tab at either end, or a double quote at both) is written in double quotes, so
+// every value reads back as written (up to the length limit). Every other line keeps its bytes and
+// line end; a replaced line keeps its key's spelling, without the blanks a hand edit put around the
 // key or the value. The file is replaced atomically, keeping its mode and owner; a symbolic link
 // is written through to its target. Fails for a value holding CR or LF, which would break the
 // file's lines, and when the permission bits of the file or its folder forbid writing (also for

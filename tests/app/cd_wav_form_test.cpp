@@ -145,6 +145,9 @@ TEST_F(CdForm, NamesForAJobAndTheirDuplicates) {
     EXPECT_EQ(form_->TrackTable[3].FileName, "disc_04");
     EXPECT_EQ(form_->TrackTable[0].FileName, "");
     EXPECT_TRUE(form_->CheckTrackNames());
+    form_->edt_base->SetText("../esc"); // out of the save folder
+    form_->AssignTrackNames();
+    EXPECT_FALSE(form_->CheckTrackNames());
 
     // Per-track names: two alike are refused before anything is made.
     form_->rdo_betu->SetChecked(true);
@@ -154,10 +157,8 @@ TEST_F(CdForm, NamesForAJobAndTheirDuplicates) {
     form_->AssignTrackNames();
     EXPECT_EQ(form_->TrackTable[2].FileName, "b");
     EXPECT_FALSE(form_->CheckTrackNames());
-    EXPECT_EQ(
-        dialogs_.Texts(),
-        (Strings{
-            "トラック02とトラック04のファイル名「a」が同じです。別々の名前を指定して下さい。"}));
+    EXPECT_EQ(dialogs_.Texts().back(),
+              "トラック02とトラック04のファイル名「a」が同じです。別々の名前を指定して下さい。");
     // A removed track does not count; two unnamed tracks do.
     form_->TrackTable[3].State = TrackRecord::Removed;
     EXPECT_TRUE(form_->CheckTrackNames());

@@ -35,8 +35,8 @@ TEST(ConvPaths, NameFolderAndExtension) {
 TEST(ConvPaths, Destination) {
     EXPECT_EQ(ConvertedPath("/in/song.wav", ".mp3", false, "/out/"), "/out/song.mp3");
     EXPECT_EQ(ConvertedPath("/in/song.wav", ".mp3", true, "/out/"), "/in/song.mp3");
-    // A stored save folder is used as it is, without a separator added.
-    EXPECT_EQ(ConvertedPath("/in/song.wav", ".mp3", false, "/out"), "/outsong.mp3");
+    // A save folder stored without its "/" still holds the file.
+    EXPECT_EQ(ConvertedPath("/in/song.wav", ".mp3", false, "/out"), "/out/song.mp3");
     EXPECT_EQ(ConvertedPath("/song.mp3", ".wav", true, ""), "/song.wav");
 }
 

@@ -144,7 +144,7 @@ TEST_F(SettingsPage, ValuesOutsideTheListsSaveBackAsThePageSeesThem) {
 // values, and a save that touches nothing writes them back as they were meant.
 TEST_F(SettingsPage, BlanksAroundHandEditedValuesAreNoPartOfThem) {
     Start("[WAV_MP3]\nSAVEDIR = /music/ \nBITRATE = 192\nENCODETYPE = 1 \n"
-          "[MP3_CD]\nWAIT = 25 \nSPEED =\t3\n");
+          "[MP3_CD]\nWAIT = 25 \nSPEED =\t3\n[CD_WAV]\nSAVEDIR=\"/sp dir \"\n");
     EXPECT_EQ((Strings{FmOPTION->edt_wm_save->Text(), FmOPTION->cmb_wm_bitrate->Text(),
                        FmOPTION->cmb_wm_enctype->Text(), FmOPTION->edt_mc_auto->Text(),
                        FmOPTION->cmb_mc_speed->Text()}),
@@ -153,6 +153,7 @@ TEST_F(SettingsPage, BlanksAroundHandEditedValuesAreNoPartOfThem) {
     EXPECT_EQ(Keys("WAV_MP3", {"SAVEDIR", "BITRATE", "ENCODETYPE"}),
               (Strings{"/music/", "192", "1"}));
     EXPECT_EQ(Keys("MP3_CD", {"WAIT", "SPEED"}), (Strings{"25", "3"}));
+    EXPECT_EQ(Key("CD_WAV", "SAVEDIR"), "\"/sp dir \""); // blanks inside quotes stay
 
     WriteIni("[WAV_MP3]\nSAVEDIR = /music/ \nBITRATE = 192\nENCODETYPE = 1 \n");
     ClickAt(FmMain->ShineSpeedButton4, 5, 5); // WAV→MP3

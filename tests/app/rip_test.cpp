@@ -317,6 +317,9 @@ TEST_F(Rip, ChecksComeInTheirOrderAndChangeNothing) {
     form_->TrackTable[2].FileName = tooLong;
     refused(
         "トラック03のファイル名が長すぎます(256バイト、255バイトまで)。短い名前を指定して下さい。");
+    // A "/" would lead out of the save folder, or into a folder that is not there.
+    form_->TrackTable[2].FileName = "AC/DC";
+    refused("トラック03のファイル名に「/」は使えません。別の名前を指定して下さい。");
 
     EXPECT_FALSE(fs::exists(dir_ / "never"));
     EXPECT_EQ(FakeCalls(), "ReaderSelectDrive(0)\nReaderReadToc\n"); // the reload alone

@@ -335,8 +335,9 @@ TEST_F(WavMp3Form, ARefusedJobRestoresTheWindowAndRaises) {
 }
 
 TEST_F(WavMp3Form, RoundTripThroughTheRealLibraries) {
+    // The save folders without their "/", as a hand edit may leave them.
     Ini("[WAV_MP3]\nSAVEDIR=" + dir.Path("mp3").string() +
-        "/\n[MP3_WAV]\nSAVEDIR=" + dir.Path("wav").string() + "/\nDECWAIT=30\n");
+        "\n[MP3_WAV]\nSAVEDIR=" + dir.Path("wav").string() + "\nDECWAIT=30\n");
     const std::string source = Wav("曲 1.wav", 100000);
     Show("FmWAV_MP3");
     Drop({source});

@@ -123,12 +123,16 @@ TEST_F(ProfileTest, WriteKeepsOtherLinesAndReplacesInPlace) {
                          "[WORK]\r\nMODE=x\r\n\r\n[CD_CD]\r\nWAIT=30\r\n");
 }
 
-TEST_F(ProfileTest, WriteCreatesTheFileAndRefusesLineBreaks) {
+// A value the read would trim or unquote is written in quotes and reads back as it was.
+TEST_F(ProfileTest, WriteCreatesTheFileKeepsTheValueAndRefusesLineBreaks) {
     ASSERT_TRUE(WriteProfileString(path_, "S", "A", " \"x\""));
-    EXPECT_EQ(Content(), "[S]\nA= \"x\"\n");
+    EXPECT_EQ(Content(), "[S]\nA=\" \"x\"\"\n");
+    EXPECT_EQ(Read("A"), " \"x\"");
     EXPECT_FALSE(WriteProfileString(path_, "S", "A", "a\nB=evil"));
     EXPECT_FALSE(WriteProfileString(path_, "S", "A", "a\rb"));
-    EXPECT_EQ(Content(), "[S]\nA= \"x\"\n");
+    EXPECT_EQ(Content(), "[S]\nA=\" \"x\"\"\n");
+    ASSERT_TRUE(WriteProfileString(path_, "S", "WAIT", "30 ")); // a number still
+    EXPECT_EQ(sv::TIniFile(path_).ReadInteger("S", "WAIT", 999), 30);
 }
 
 TEST_F(ProfileTest, EachLineIsDecodedOnItsOwnAndUnchangedLinesKeepTheirBytes) {
