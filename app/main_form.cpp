@@ -156,8 +156,18 @@ void TFmMain::FormShow(TObject* /*sender*/) {
     SetCaption(title + "  Ver " + version);
 
     // Each half is taken on its own, truncated, as the window's default place.
-    SetLeft(ini.ReadInteger(settings::kMain, settings::kLeft, Screen->Width() / 2 - Width() / 2));
-    SetTop(ini.ReadInteger(settings::kMain, settings::kTop, Screen->Height() / 2 - Height() / 2));
+    const int centredLeft = Screen->Width() / 2 - Width() / 2;
+    const int centredTop = Screen->Height() / 2 - Height() / 2;
+    int left = ini.ReadInteger(settings::kMain, settings::kLeft, centredLeft);
+    int top = ini.ReadInteger(settings::kMain, settings::kTop, centredTop);
+    // A place on a screen that is gone (or a hand edit) would leave the window out of reach, and
+    // a second start ends at once while this one runs.
+    if (!ReachableAt(left, top)) {
+        left = centredLeft;
+        top = centredTop;
+    }
+    SetLeft(left);
+    SetTop(top);
 
     ApplyMenuItems(ini.ReadString(settings::kMenu, settings::kItems, ""));
 }
