@@ -176,13 +176,20 @@ void TFmMain::ApplyMenuItems(const std::string& items) {
     const std::vector<std::string> entries = MenuItemEntries(items);
     for (int i = 0; i < static_cast<int>(entries.size()) && i < kConfigurableButtons; ++i) {
         const std::string& entry = entries[i];
-        ModeButton(i + 1)->SetCaption(entry == settings::kNoMode ? std::string() : entry);
+        if (entry.empty() || entry == settings::kNoMode)
+            ModeButton(i + 1)->SetCaption("");
+        else if (NamesMenuItem(entry))
+            ModeButton(i + 1)->SetCaption(entry);
     }
 }
 
 std::string TFmMain::MenuItemShown(int number) const {
     const std::string caption = ModeButton(number)->Caption();
     return caption.empty() ? std::string(settings::kNoMode) : caption;
+}
+
+bool NamesMenuItem(std::string_view entry) {
+    return entry == settings::kNoMode || (entry != kSettingsCaption && FindMode(entry));
 }
 
 std::vector<std::string> MenuItemEntries(const std::string& items) {
