@@ -156,8 +156,18 @@ void TFmMain::FormShow(TObject* /*sender*/) {
     SetCaption(title + "  Ver " + version);
 
     // Each half is taken on its own, truncated, as the window's default place.
-    SetLeft(ini.ReadInteger(settings::kMain, settings::kLeft, Screen->Width() / 2 - Width() / 2));
-    SetTop(ini.ReadInteger(settings::kMain, settings::kTop, Screen->Height() / 2 - Height() / 2));
+    const int centredLeft = Screen->Width() / 2 - Width() / 2;
+    const int centredTop = Screen->Height() / 2 - Height() / 2;
+    int left = ini.ReadInteger(settings::kMain, settings::kLeft, centredLeft);
+    int top = ini.ReadInteger(settings::kMain, settings::kTop, centredTop);
+    // A place on a screen that is gone (or a hand edit) would leave the window out of reach, and
+    // a second start ends at once while this one runs.
+    if (!ReachableAt(left, top)) {
+        left = centredLeft;
+        top = centredTop;
+    }
+    SetLeft(left);
+    SetTop(top);
 
     ApplyMenuItems(ini.ReadString(settings::kMenu, settings::kItems, ""));
 }
@@ -166,13 +176,20 @@ void TFmMain::ApplyMenuItems(const std::string& items) {
     const std::vector<std::string> entries = MenuItemEntries(items);
     for (int i = 0; i < static_cast<int>(entries.size()) && i < kConfigurableButtons; ++i) {
         const std::string& entry = entries[i];
-        ModeButton(i + 1)->SetCaption(entry == settings::kNoMode ? std::string() : entry);
+        if (entry.empty() || entry == settings::kNoMode)
+            ModeButton(i + 1)->SetCaption("");
+        else if (NamesMenuItem(entry))
+            ModeButton(i + 1)->SetCaption(entry);
     }
 }
 
 std::string TFmMain::MenuItemShown(int number) const {
     const std::string caption = ModeButton(number)->Caption();
     return caption.empty() ? std::string(settings::kNoMode) : caption;
+}
+
+bool NamesMenuItem(std::string_view entry) {
+    return entry == settings::kNoMode || (entry != kSettingsCaption && FindMode(entry));
 }
 
 std::vector<std::string> MenuItemEntries(const std::string& items) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sv {
@@ -58,8 +59,8 @@ public:
 
     // ShineSpeedButton1 to ShineSpeedButton8 by number (1 to 8).
     TShineSpeedButton* ModeButton(int number) const;
-    // Buttons 1 to 7 take the captions of a MENU ITEMS value ("なし": none); buttons without
-    // an entry keep theirs.
+    // Buttons 1 to 7 take the captions of a MENU ITEMS value ("なし" or an empty entry: none);
+    // buttons without an entry, or with one that names no menu item, keep theirs.
     void ApplyMenuItems(const std::string& items);
     // The MENU ITEMS entry that gives button `number` (1 to 7) the caption it shows now.
     std::string MenuItemShown(int number) const;
@@ -82,6 +83,10 @@ private:
 
     std::vector<std::intptr_t> heldDeviceChanges_;
 };
+
+// Whether a MENU ITEMS entry is one the settings page offers: a mode other than the settings
+// page's, or "なし".
+bool NamesMenuItem(std::string_view entry);
 
 // The entries of a MENU ITEMS value: comma text, where a comma that ends the text stands for
 // no further entry (so an unchosen last button keeps its caption).

@@ -207,7 +207,7 @@ void TFmMP3_CD::InitForm() {
     }
     // The CD form's showing scans the drives and fills this form's drive combo too.
     if (FmCD_WAV) FmCD_WAV->FormShow(FmCD_WAV);
-    ShowTotalTime();
+    ItemsChanged();
 }
 
 void TFmMP3_CD::SetDriveNames(const std::vector<std::string>& names) {
@@ -238,8 +238,7 @@ void TFmMP3_CD::dropFileDrop(TObject* /*sender*/, TStrings* files, int /*x*/, in
         const std::string ext = platform::ToLowerAscii(PathExtension(name));
         if (ext == ".wav" || ext == ".mp3") AddItem(name);
     }
-    UpdateListExtent();
-    ShowTotalTime();
+    ItemsChanged();
 }
 
 void TFmMP3_CD::btn_addClick(TObject* /*sender*/) {
@@ -248,8 +247,7 @@ void TFmMP3_CD::btn_addClick(TObject* /*sender*/) {
         TStrings* files = open_dlg->Files();
         for (int i = 0; i < files->Count(); ++i) AddItem(files->Get(i));
     }
-    UpdateListExtent();
-    ShowTotalTime();
+    ItemsChanged();
 }
 
 void TFmMP3_CD::UpdateListExtent() {
@@ -258,6 +256,12 @@ void TFmMP3_CD::UpdateListExtent() {
     for (int i = 0; i < lst_mp3->Count(); ++i)
         width = std::max(width, Canvas()->TextWidth(lst_mp3->Items()->Get(i)));
     lst_mp3->SetHorizontalExtent(width + 10);
+}
+
+void TFmMP3_CD::ItemsChanged() {
+    // A narrower extent also brings the rows' offset back within it.
+    UpdateListExtent();
+    ShowTotalTime();
 }
 
 void TFmMP3_CD::btn_updownClick(TObject* sender) {
@@ -297,7 +301,7 @@ void TFmMP3_CD::lst_mp3KeyDown(TObject* /*sender*/, int& key, TShiftState /*shif
 
 void TFmMP3_CD::btn_delClick(TObject* /*sender*/) {
     DeleteSelectedItems(lst_mp3);
-    ShowTotalTime();
+    ItemsChanged();
 }
 
 void TFmMP3_CD::btn_saiseiClick(TObject* sender) {
@@ -355,14 +359,14 @@ void TFmMP3_CD::btn_executeClick(TObject* /*sender*/) {
         WriteWorkFiles made;
         if (DecodeToWav(items, made.files) && StartWriter(items, made.files)) made.HandedOver();
     };
-    // The frame empties the list, also when the job raises: the total goes with it.
+    // The frame empties the list, also when the job raises.
     try {
         RunModeJob(Frame(), job);
     } catch (...) {
-        ShowTotalTime();
+        ItemsChanged();
         throw;
     }
-    ShowTotalTime();
+    ItemsChanged();
 }
 
 bool TFmMP3_CD::DecodeToWav(const std::vector<std::string>& items, std::vector<std::string>& made) {

@@ -109,6 +109,8 @@ private:
     std::vector<std::string> Items() const;
     bool Listed(const std::string& path) const;
     void AddItem(const std::string& path);
+    // After every change of the list's items: the scrolling extent and the total time follow.
+    void ItemsChanged();
     ConvSettings Settings() const;
     WriterChoice Choice() const;
     // The checks that need no decoding, made before anything changes.

@@ -381,10 +381,10 @@ void TFmOPTION::LoadSettings() {
     const TIniFile ini(IniPath());
     const std::vector<std::string> items =
         MenuItemEntries(ini.ReadString(keys::kMenu, keys::kItems, ""));
-    // A list the file gives no entry starts at what its button shows, so a save keeps the
-    // buttons as the user sees them.
+    // A list the file gives no entry, or one that names none of its entries, starts at what
+    // its button shows, so a save keeps the buttons as the user sees them.
     for (int i = 0; i < kConfigurableButtons; ++i) {
-        if (i < static_cast<int>(items.size()))
+        if (i < static_cast<int>(items.size()) && NamesMenuItem(items[i]))
             ChooseEqual(MenuList(i + 1), items[i]);
         else if (FmMain)
             ChooseEqual(MenuList(i + 1), FmMain->MenuItemShown(i + 1));

@@ -101,6 +101,11 @@ int TForm::MenuSize() const {
     return TopLevel() && menu_ ? kFormMenuBar : 0;
 }
 
+bool TForm::ReachableAt(int left, int top) const {
+    return !Screen ||
+           Screen->Reachable(Bounds(left, top, Width(), Height()), FrameSize() + CaptionSize());
+}
+
 TRect TForm::ClientRect() const {
     int f = FrameSize();
     return Rect(0, 0, std::max(0, Width() - 2 * f),
@@ -592,6 +597,28 @@ int TScreen::Height() const {
 void TScreen::SetSizeOverride(int width, int height) {
     overrideW_ = width;
     overrideH_ = height;
+}
+
+std::vector<TRect> TScreen::WorkAreas() const {
+    if (overrideW_ > 0 && overrideH_ > 0) return {Rect(0, 0, overrideW_, overrideH_)};
+    std::vector<TRect> areas;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect r = s->availableGeometry();
+        areas.push_back(Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height()));
+    }
+    return areas;
+}
+
+bool TScreen::Reachable(const TRect& bounds, int titleHeight) const {
+    const std::vector<TRect> areas = WorkAreas();
+    if (areas.empty()) return true;
+    for (const TRect& area : areas) {
+        const int across = std::min(bounds.Right, area.Right) - std::max(bounds.Left, area.Left);
+        if (bounds.Top >= area.Top && bounds.Top + titleHeight <= area.Bottom &&
+            2 * across >= bounds.Width())
+            return true;
+    }
+    return false;
 }
 
 TForm* TScreen::ActiveForm() const {

@@ -88,6 +88,9 @@ public:
     void SetFormStyle(TFormStyle s);
     TPosition Position() const { return position_; }
     void SetPosition(TPosition p) { position_ = p; }
+    // Whether the window, placed at left, top, could still be taken by its title bar
+    // (TScreen::Reachable).
+    bool ReachableAt(int left, int top) const;
     TWindowState WindowState() const;
     void SetWindowState(TWindowState s);
     TMainMenu* Menu() const { return menu_; }
@@ -191,6 +194,13 @@ public:
     int Height() const;
     // Tests fix the screen size; 0 x 0 uses the real screen.
     void SetSizeOverride(int width, int height);
+    // The area each screen leaves to windows (without panels and docks), in desktop
+    // coordinates; with the size fixed, that one screen.
+    std::vector<TRect> WorkAreas() const;
+    // Whether a window at `bounds` can still be taken by its title bar, `titleHeight` high at
+    // its top: the title bar lies within one screen's work area from top to bottom, and at least
+    // half the window's width is on that screen. With no screen known, every place is.
+    bool Reachable(const TRect& bounds, int titleHeight) const;
     TForm* ActiveForm() const;
     TCursor Cursor() const { return cursor_; }
     void SetCursor(TCursor c);

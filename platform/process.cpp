@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <mutex>
 #include <poll.h>
 #include <pthread.h>
 #include <spawn.h>
@@ -12,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -301,6 +304,78 @@ bool OpenDocument(const std::string& path) {
     return StartDetached({"xdg-open", path});
 }
 
+namespace {
+
+// A socket cannot be opened again, and its file status flags are shared with whoever gave it to
+// us: an output that is one becomes the writing end of a non-blocking pipe of our own instead,
+// whose reading end a thread of ours empties into the socket without waiting. The relay lives
+// as long as the program: its thread runs until the end.
+struct SocketRelay {
+    std::mutex mutex;
+    int from[2] = {-1, -1}; // reading ends of the pipes, by output; -1: not relayed
+};
+
+SocketRelay& Relay() {
+    static auto* relay = new SocketRelay;
+    return *relay;
+}
+
+// Sends what waits in the pipes on to the sockets we were given; what a socket does not take at
+// once is dropped. A pipe whose writing end is gone is closed.
+void RelayWaiting(SocketRelay& relay) {
+    char buffer[4096];
+    for (int i = 0; i < 2; ++i) {
+        while (relay.from[i] >= 0) {
+            const ssize_t n = read(relay.from[i], buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break; // nothing more just now
+            if (n == 0) {
+                close(relay.from[i]);
+                relay.from[i] = -1;
+                break;
+            }
+            while (send(givenOutputs[i], buffer, static_cast<std::size_t>(n),
+                        MSG_DONTWAIT | MSG_NOSIGNAL) < 0 &&
+                   errno == EINTR) {
+            }
+        }
+    }
+}
+
+void RunRelay() {
+    // Signals are for the program's other threads.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    SocketRelay& relay = Relay();
+    while (true) {
+        pollfd p[2];
+        nfds_t count = 0;
+        {
+            const std::lock_guard<std::mutex> lock(relay.mutex);
+            for (const int fd : relay.from)
+                if (fd >= 0) p[count++] = {fd, POLLIN, 0};
+        }
+        if (count == 0) return;
+        if (poll(p, count, -1) < 0 && errno != EINTR) return;
+        const std::lock_guard<std::mutex> lock(relay.mutex);
+        RelayWaiting(relay);
+    }
+}
+
+void StartRelay() {
+    std::thread(RunRelay).detach();
+    // What was written just before the end still reaches the socket, as far as it takes it.
+    std::atexit([] {
+        std::fflush(nullptr);
+        SocketRelay& relay = Relay();
+        const std::lock_guard<std::mutex> lock(relay.mutex);
+        RelayWaiting(relay);
+    });
+}
+
+} // namespace
+
 void UnblockStandardOutputs() {
     static bool done = false;
     if (done) return;
@@ -309,16 +384,28 @@ void UnblockStandardOutputs() {
     signal(SIGTTOU, SIG_IGN);
     for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
         struct stat st {};
-        if (fstat(fd, &st) != 0 || !(S_ISFIFO(st.st_mode) || isatty(fd))) continue;
-        const int own = OpenUnblocked(fd);
+        if (fstat(fd, &st) != 0) continue;
+        const bool socket = S_ISSOCK(st.st_mode);
+        if (!socket && !S_ISFIFO(st.st_mode) && !isatty(fd)) continue;
+        int own = -1, relayFrom = -1;
+        if (!socket) {
+            own = OpenUnblocked(fd);
+        } else if (int ends[2]; pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+            relayFrom = ends[0];
+            own = ends[1];
+        }
         if (own < 0) continue; // a pipe without a reader fails at once anyway
         const int given = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-        if (given >= 0 && dup2(own, fd) == fd)
+        if (given >= 0 && dup2(own, fd) == fd) {
             givenOutputs[fd - STDOUT_FILENO] = given;
-        else if (given >= 0)
-            close(given);
+            Relay().from[fd - STDOUT_FILENO] = relayFrom;
+        } else {
+            if (given >= 0) close(given);
+            if (relayFrom >= 0) close(relayFrom);
+        }
         close(own);
     }
+    if (Relay().from[0] >= 0 || Relay().from[1] >= 0) StartRelay();
 }
 
 OutputCopy::OutputCopy(int fd) {

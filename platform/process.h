@@ -45,9 +45,12 @@ bool OpenDocument(const std::string& path);
 // through stdio), one that never waits: where either is a pipe or a terminal it becomes our own
 // opening of that pipe or terminal, non-blocking, so a write that does not fit at once fails
 // (stdio then drops the text) while the opening we share with whoever started us stays as it
-// was. A reader that has gone makes a write fail instead of ending us, and a terminal that stops
-// background writers lets ours through. Programs we start get the outputs we were given, with the
-// signals at their defaults. Call it first thing, before any thread runs.
+// was. A socket, which cannot be opened again, is replaced by a non-blocking pipe of our own
+// that a thread empties into it without waiting (until the program's end, which sends what is
+// left as far as the socket takes it). A reader that has gone makes a write fail instead of ending
+// us, and a terminal that stops background writers lets ours through. Programs we start get the
+// outputs we were given, with the signals at their defaults. Call it first thing, before any other
+// thread runs.
 void UnblockStandardOutputs();
 
 // A copy of text to one of our own outputs (standard output or error) that never makes us

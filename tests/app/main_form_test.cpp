@@ -303,13 +303,21 @@ TEST_F(MainWindow, DefaultPlaceHalvesEachTermTruncating) {
     }
 }
 
-// Blanks a hand edit left around the values are no part of them.
-TEST_F(MainWindow, StoredPositionIsUsedUncheckedAndBlanksAroundValuesDoNotCount) {
-    WriteIni("[MAIN]\nTITLE = Sonvale\t\nVERSION = 2.50 \nLEFT = -500 \nTOP=\t-20\n");
+// Blanks a hand edit left around the values are no part of them. A place that leaves the title
+// bar or more than half the width off the screen (one that was unplugged) starts centred.
+TEST_F(MainWindow, StoredPositionIsUsedWhereTheWindowStaysReachable) {
+    WriteIni("[MAIN]\nTITLE = Sonvale\t\nVERSION = 2.50 \nLEFT = -369 \nTOP=\t746\n");
     Create();
     FmMain->Show();
     EXPECT_EQ(FmMain->Caption(), "Sonvale  Ver 2.50");
-    EXPECT_EQ(placed_, Point(-500, -20));
+    EXPECT_EQ(placed_, Point(-369, 746));
+    for (const TPoint& stored : {Point(-2000, -2000), Point(5000, 5000), Point(-100, -50),
+                                 Point(-370, 0), Point(656, 0), Point(0, 747)}) {
+        WriteIni("[MAIN]\nLEFT=" + std::to_string(stored.X) + "\nTOP=" + std::to_string(stored.Y));
+        FmMain->Hide();
+        FmMain->Show();
+        EXPECT_EQ(placed_, Point(143, 384 - FmMain->Height() / 2)) << stored.X << "," << stored.Y;
+    }
 }
 
 TEST_F(MainWindow, AboutBoxShowsTitleAndVersionCentred) {

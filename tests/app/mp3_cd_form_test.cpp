@@ -23,6 +23,7 @@
 #include "tests/framework/media_player_double.h"
 #include "tests/outside/audio_files.h"
 
+#include <QScrollBar>
 #include <dlfcn.h>
 #include <optional>
 
@@ -203,6 +204,23 @@ TEST_F(DiscForm, TheListTakesWavAndMp3OnceAndMovesTheSelection) {
     EXPECT_EQ(Items(), (Strings{"/A.MP3", "/B.wav*", "/b.wav*", "/e.txt"}));
     FmMP3_CD->btn_updownClick(FmMP3_CD->btn_ue);
     EXPECT_EQ(Items(), (Strings{"/B.wav*", "/b.wav*", "/A.MP3", "/e.txt"}));
+
+    // Scrolled sideways to the end of a long item, then deleting it: the extent shrinks to the
+    // short items and they come back into view; showing the page again leaves no extent.
+    TListBox* list = FmMP3_CD->lst_mp3;
+    const int narrow = list->HorizontalExtent();
+    const int left = list->ItemRect(0).Left;
+    Drop({"/" + std::string(300, 'x') + ".wav"});
+    ASSERT_GT(list->HorizontalExtent(), narrow);
+    for (QScrollBar* bar : list->Handle()->findChildren<QScrollBar*>())
+        if (bar->orientation() == Qt::Horizontal) bar->setValue(bar->maximum());
+    ASSERT_LT(list->ItemRect(0).Left, left);
+    for (int i = 0; i < 5; ++i) list->SetSelected(i, i == 4);
+    FmMP3_CD->btn_delClick(FmMP3_CD->btn_del);
+    EXPECT_EQ(list->HorizontalExtent(), narrow);
+    EXPECT_EQ(list->ItemRect(0).Left, left);
+    Show("", "FmWAV_CD");
+    EXPECT_EQ(list->HorizontalExtent(), 10);
 }
 
 TEST_F(DiscForm, TotalTimeCountsTheFilesThePlayerCanOpen) {

@@ -122,6 +122,19 @@ TEST_F(SettingsPage, MenuListsWithoutAChoiceSaveEmptyEntries) {
                                    "CD→CD", "設定"}));
 }
 
+// An entry that names no menu item is as good as none: its button keeps its caption, which the
+// list starts at and a save writes; an empty entry leaves the button blank, as "なし" does.
+TEST_F(SettingsPage, MenuEntriesThatNameNoItemKeepTheButtonsCaptions) {
+    Start("[MENU]\nITEMS=FOO,cd→mp3,WAV→CD,,なし,設定\n");
+    const Strings shown = {"CD→MP3", "MP3→CD", "WAV→CD", "", "", "CD→WAV", "CD→CD", "設定"};
+    EXPECT_EQ(Captions(), shown);
+    EXPECT_EQ(MenuTexts(),
+              (Strings{"CD→MP3", "MP3→CD", "WAV→CD", "なし", "なし", "CD→WAV", "CD→CD"}));
+    Save();
+    EXPECT_EQ(Key("MENU", "ITEMS"), "CD→MP3,MP3→CD,WAV→CD,なし,なし,CD→WAV,CD→CD");
+    EXPECT_EQ(Captions(), shown);
+}
+
 TEST_F(SettingsPage, ValuesOutsideTheListsSaveBackAsThePageSeesThem) {
     Start("[WAV_MP3]\nBTNONAJI=5\nBTNMOTODEL=0x10\nENCODETYPE=7\nBITRATE=0x80\n"
           "[MP3_CD]\nSPEED=20\nCONVERT=2\nWAIT=abc\nBURNPROOF=-1\n");

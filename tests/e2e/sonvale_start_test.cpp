@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 
 using namespace std::chrono_literals;
@@ -114,55 +115,69 @@ TEST(SonvaleStart, AProgramStartedBySonvaleDoesNotHoldTheLock) {
 
 // Where a user who dragged the window to the screen's corner leaves it: the window is then made
 // where it already is, and must still lay out its mode buttons and take clicks. Its outputs go
-// to a full pipe that nobody reads (a launcher's, or whoever started the Trelvik that started
-// it), where the drives' scan writes why an image cannot be read: nothing may wait for it.
+// to a full pipe or socket that nobody reads (a launcher's, a session manager's log stream, or
+// whoever started the Trelvik that started it), where the drives' scan writes why an image
+// cannot be read: nothing may wait for it, and the caller's end stays as the caller made it.
 TEST(SonvaleStart, AWindowStartedAtTheScreensCornerShowsItsModeButtonsAndTakesClicks) {
     sv::e2e::XDisplay display(1024, 768);
     ASSERT_TRUE(display.Ok()) << "Xvfb did not come up";
     ProgramFolder folder("[MAIN]\nTITLE=Sonvale\nVERSION=1.00\nLEFT=0\nTOP=0\n");
     const std::filesystem::path cue = folder.Dir().parent_path() / "broken.cue";
     std::ofstream(cue) << "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
-    int unread[2];
-    ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
-    {
-        // Filled through an opening of its own: the program's stays a blocking one.
-        const int filler = open(("/proc/self/fd/" + std::to_string(unread[1])).c_str(),
-                                O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        ASSERT_GE(filler, 0);
+    for (const bool socket : {false, true}) {
+        SCOPED_TRACE(socket ? "socket" : "pipe");
+        int unread[2];
+        ASSERT_EQ(socket ? socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, unread)
+                         : pipe2(unread, O_CLOEXEC),
+                  0);
+        // Filled without waiting through an opening or a send of its own: the program's
+        // descriptor stays a blocking one.
         const std::string block(4096, 'x');
-        while (write(filler, block.data(), block.size()) > 0) {
+        if (socket) {
+            while (send(unread[1], block.data(), block.size(), MSG_DONTWAIT) > 0) {
+            }
+        } else {
+            const int filler = open(("/proc/self/fd/" + std::to_string(unread[1])).c_str(),
+                                    O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            ASSERT_GE(filler, 0);
+            while (write(filler, block.data(), block.size()) > 0) {
+            }
+            close(filler);
         }
-        close(filler);
+        const int flags = fcntl(unread[1], F_GETFL);
+        display.MovePointer(1000, 700); // off the buttons, which it would light
+        pid_t sonvale = folder.Start("Sonvale",
+                                     {{"QT_QPA_PLATFORM", "xcb"},
+                                      {"DISPLAY", display.Name()},
+                                      {"CDDA_EX_IMAGES", cue.string()}},
+                                     unread[1]);
+        ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
+
+        // The eight buttons in a row below the menu bar, in their designed colour.
+        constexpr std::uint32_t kButtonFace = 0xC7DED9, kWhite = 0xFFFFFF;
+        const auto buttonsDrawn = [&] {
+            for (int i = 0; i < 8; ++i)
+                if (display.Pixel(6 + 84 * i, 40) != kButtonFace) return false;
+            return true;
+        };
+        EXPECT_TRUE(WaitUntil(buttonsDrawn, kStartTime)) << "the mode buttons are not drawn";
+
+        // "CD→MP3" scans the drives, then "WAV→MP3" brings its page with its white file list.
+        display.MovePointer(44, 36);
+        display.Click(44, 36);
+        display.Sync();
+        const bool pageShown = WaitUntil(
+            [&] {
+                display.MovePointer(296, 36);
+                display.Click(296, 36);
+                display.Sync();
+                return WaitUntil([&] { return display.Pixel(400, 129) == kWhite; }, 1s);
+            },
+            kStartTime);
+        EXPECT_TRUE(pageShown) << "the mode button took no click";
+        KillAndReap(sonvale);
+        EXPECT_EQ(fcntl(unread[1], F_GETFL), flags);
+        close(unread[0]);
+        close(unread[1]);
     }
-    pid_t sonvale = folder.Start(
-        "Sonvale",
-        {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.Name()}, {"CDDA_EX_IMAGES", cue.string()}},
-        unread[1]);
-    close(unread[1]);
-    ASSERT_TRUE(WaitUntil([&] { return folder.LockHeld(); }, kStartTime));
-
-    // The eight buttons in a row below the menu bar, in their designed colour.
-    constexpr std::uint32_t kButtonFace = 0xC7DED9, kWhite = 0xFFFFFF;
-    const auto buttonsDrawn = [&] {
-        for (int i = 0; i < 8; ++i)
-            if (display.Pixel(6 + 84 * i, 40) != kButtonFace) return false;
-        return true;
-    };
-    EXPECT_TRUE(WaitUntil(buttonsDrawn, kStartTime)) << "the mode buttons are not drawn";
-
-    // "CD→MP3" scans the drives, then "WAV→MP3" brings its page with its white file list.
-    display.MovePointer(44, 36);
-    display.Click(44, 36);
-    display.Sync();
-    const bool pageShown = WaitUntil(
-        [&] {
-            display.MovePointer(296, 36);
-            display.Click(296, 36);
-            display.Sync();
-            return WaitUntil([&] { return display.Pixel(400, 129) == kWhite; }, 1s);
-        },
-        kStartTime);
-    EXPECT_TRUE(pageShown) << "the mode button took no click";
-    KillAndReap(sonvale);
-    close(unread[0]);
 }
