@@ -270,6 +270,14 @@ void DeleteSelectedItems(TCustomListBox* list) {
     }
 }
 
+void FitListExtent(TCustomListBox* list, TForm* form) {
+    int width = 0;
+    form->Canvas()->Font()->Assign(form->Font());
+    for (int i = 0; i < list->Count(); ++i)
+        width = std::max(width, form->Canvas()->TextWidth(list->Items()->Get(i)));
+    list->SetHorizontalExtent(width + 10);
+}
+
 void MoveSelectedItems(TCustomListBox* list, bool up) {
     const int count = list->Count();
     if (up) {

@@ -149,6 +149,9 @@ void PreviewMenuClick(const ModeFrameControls& c, TObject* sender,
 
 // Removes the selected items.
 void DeleteSelectedItems(TCustomListBox* list);
+// Sets the list's horizontal extent to its widest item in `form`'s font; run after every change
+// of the items, since a narrower extent is also what brings a scrolled list's rows back.
+void FitListExtent(TCustomListBox* list, TForm* form);
 // ▲ and ▼: each selected item trades places with its neighbour, selected or not, and stays
 // selected; the neighbour loses its selection.
 void MoveSelectedItems(TCustomListBox* list, bool up);

@@ -250,17 +250,8 @@ void TFmMP3_CD::btn_addClick(TObject* /*sender*/) {
     ItemsChanged();
 }
 
-void TFmMP3_CD::UpdateListExtent() {
-    int width = 0;
-    Canvas()->Font()->Assign(Font());
-    for (int i = 0; i < lst_mp3->Count(); ++i)
-        width = std::max(width, Canvas()->TextWidth(lst_mp3->Items()->Get(i)));
-    lst_mp3->SetHorizontalExtent(width + 10);
-}
-
 void TFmMP3_CD::ItemsChanged() {
-    // A narrower extent also brings the rows' offset back within it.
-    UpdateListExtent();
+    FitListExtent(lst_mp3, this);
     ShowTotalTime();
 }
 

@@ -86,7 +86,6 @@ public:
     void InitForm();
     void dropFileDrop(TObject* sender, TStrings* files, int x, int y);
     void btn_addClick(TObject* sender);
-    void UpdateListExtent();
     void btn_updownClick(TObject* sender);
     void btn_executeClick(TObject* sender);
     void ShowTotalTime();

@@ -155,6 +155,7 @@ void TFmWAV_MP3::FormShow(TObject* /*sender*/) {
 void TFmWAV_MP3::PrepareForm() {
     EndPreviewForShow(Frame());
     lst_wav->Clear();
+    ItemsChanged();
     const bool encoding = ModeTag == kWavMp3Tag;
     const bool decoding = ModeTag == kMp3WavTag;
     {
@@ -205,7 +206,7 @@ void TFmWAV_MP3::dropFileDrop(TObject* /*sender*/, TStrings* files, int /*x*/, i
         if (Listed(name)) continue;
         lst_wav->Items()->Add(name);
     }
-    UpdateListExtent();
+    ItemsChanged();
 }
 
 void TFmWAV_MP3::btn_addClick(TObject* /*sender*/) {
@@ -216,15 +217,11 @@ void TFmWAV_MP3::btn_addClick(TObject* /*sender*/) {
         for (int i = 0; i < files->Count(); ++i)
             if (!Listed(files->Get(i))) lst_wav->Items()->Add(files->Get(i));
     }
-    UpdateListExtent();
+    ItemsChanged();
 }
 
-void TFmWAV_MP3::UpdateListExtent() {
-    int width = 0;
-    Canvas()->Font()->Assign(Font());
-    for (int i = 0; i < lst_wav->Count(); ++i)
-        width = std::max(width, Canvas()->TextWidth(lst_wav->Items()->Get(i)));
-    lst_wav->SetHorizontalExtent(width + 10);
+void TFmWAV_MP3::ItemsChanged() {
+    FitListExtent(lst_wav, this);
 }
 
 void TFmWAV_MP3::edt_saveClick(TObject* /*sender*/) {
@@ -241,7 +238,7 @@ void TFmWAV_MP3::btn_executeClick(TObject* /*sender*/) {
     if (!CheckFileJob(lst_wav->Count(), edt_save->Text(), btn_onaji->Down())) return;
     std::vector<std::string> items;
     for (int i = 0; i < lst_wav->Count(); ++i) items.push_back(lst_wav->Items()->Get(i));
-    RunModeJob(Frame(), [&] {
+    const auto job = [&] {
         if (ModeTag == kWavMp3Tag) {
             lbl_msg->SetCaption("Now Encoding to MP3...");
             TeaEncoder encoder(*GogoTea);
@@ -250,7 +247,14 @@ void TFmWAV_MP3::btn_executeClick(TObject* /*sender*/) {
             lbl_msg->SetCaption("Now Decoding to WAV...");
             DecodeList(items, Settings(), *this);
         }
-    });
+    };
+    try {
+        RunModeJob(Frame(), job);
+    } catch (...) {
+        ItemsChanged();
+        throw;
+    }
+    ItemsChanged();
     ShowMessage("Complete");
 }
 
@@ -269,6 +273,7 @@ void TFmWAV_MP3::lst_wavKeyDown(TObject* /*sender*/, int& key, TShiftState /*shi
 
 void TFmWAV_MP3::btn_delClick(TObject* /*sender*/) {
     DeleteSelectedItems(lst_wav);
+    ItemsChanged();
 }
 
 void TFmWAV_MP3::btn_saiseiClick(TObject* sender) {

@@ -81,7 +81,7 @@ public:
     void PrepareForm();
     void dropFileDrop(TObject* sender, TStrings* files, int x, int y);
     void btn_addClick(TObject* sender);
-    void UpdateListExtent();
+    void ItemsChanged();
     void edt_saveClick(TObject* sender);
     void btn_executeClick(TObject* sender);
     void GogoTeaProgress(TObject* sender, int nowFrames, int allFrames);

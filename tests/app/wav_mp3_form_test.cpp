@@ -188,6 +188,14 @@ TEST_F(WavMp3Form, DeleteKeyRemovesEverySelectedItem) {
     FmWAV_MP3->lst_wavKeyDown(list, key, {});
     EXPECT_EQ(Items(), (Strings{"/b.wav", "/e.wav"}));
     EXPECT_EQ(key, VK_DELETE);
+
+    // Deleting the one long item takes its extent with it.
+    const int narrow = list->HorizontalExtent();
+    Drop({"/" + std::string(300, 'x') + ".wav"});
+    ASSERT_GT(list->HorizontalExtent(), narrow);
+    list->SetSelected(2, true);
+    FmWAV_MP3->lst_wavKeyDown(list, key, {});
+    EXPECT_EQ(list->HorizontalExtent(), narrow);
 }
 
 TEST(ModeFrame, TotalTimeCaption) {
