@@ -1,4 +1,5 @@
 #include "framework/media_player.h"
+#include "outside/include/cdio_log.h"
 #include "outside/include/cue_image.h"
 #include "outside/include/mp3_scan.h"
 
@@ -344,13 +345,16 @@ int64_t CdSectorSource::Read(uint8_t* buffer, int64_t bytes) {
 std::shared_ptr<TMediaPlayer::CdDisc> OpenCd(const std::string& name) {
     if (name.empty()) throw Exception("CDドライブが指定されていません");
     const CdDrive drive = CdDriveOf(name);
+    sv::cdio_log::Install();
     auto disc = std::make_shared<TMediaPlayer::CdDisc>();
     // An image opens as the reader opens it, so the preview plays what the reader lists.
     std::string reason;
+    sv::cdio_log::Said().clear();
     if (drive.image)
         disc->cdio = sv::cue::OpenImage(drive.path, reason);
     else if (!drive.path.empty())
         disc->cdio = cdio_open(drive.path.c_str(), DRIVER_DEVICE);
+    if (!drive.image) reason = sv::cdio_log::Said();
     if (!disc->cdio)
         throw Exception(name + " のCDを開けません" + (reason.empty() ? "" : " (" + reason + ")"));
     const track_t first = cdio_get_first_track_num(disc->cdio);

@@ -2,6 +2,7 @@
 // (CDDA_EX_IMAGES) as drives, the table of contents, and audio read through paranoia with full
 // checking. A scan notes the images it cannot read, and why.
 #include "outside/include/cdda_ex.h"
+#include "outside/include/cdio_log.h"
 #include "outside/include/cue_image.h"
 
 #include <cdio/cdio.h>
@@ -24,6 +25,16 @@ namespace {
 
 using sv::cue::OpenImage;
 using sv::cue::Trim;
+
+// libcdio's messages end nothing while the library is loaded; the handler before comes back
+// when it is unloaded, unless another has taken over since.
+struct LogHandler {
+    cdio_log_handler_t before = sv::cdio_log::Install();
+    ~LogHandler() {
+        const cdio_log_handler_t current = cdio_log_set_handler(before);
+        if (current != sv::cdio_log::Handler) cdio_log_set_handler(current);
+    }
+} logHandler;
 
 // About 64 KiB a chunk: small enough that the caller's window stays alive on a slow drive,
 // large enough that the caller's per-chunk work is lost in the reading.
