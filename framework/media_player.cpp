@@ -1,4 +1,5 @@
 #include "framework/media_player.h"
+#include "outside/include/cdio_log.h"
 #include "outside/include/cue_image.h"
 #include "outside/include/mp3_scan.h"
 
@@ -289,17 +290,20 @@ TMediaPlayer::Media ReadMedia(const std::string& path, TMPDeviceTypes type) {
 } // namespace
 
 struct TMediaPlayer::CdDisc {
-    struct Track {
-        lsn_t start = 0;
-        bool audio = false;
-    };
+    using Track = sv::cue::TocTrack;
     CdIo_t* cdio = nullptr;
+    std::unique_ptr<sv::cue::Image> image;
     int firstTrack = 1;
     std::vector<Track> tracks;
     lsn_t leadOut = 0;
 
     ~CdDisc() {
         if (cdio) cdio_destroy(cdio);
+    }
+    // Audio sectors, from the image's file or from the drive.
+    bool Read(lsn_t first, lsn_t count, uint8_t* out) const {
+        return image ? image->Read(first, count, out)
+                     : cdio_read_audio_sectors(cdio, out, first, count) == DRIVER_OP_SUCCESS;
     }
     // The sector after the run of audio tracks that holds `sector`; the start of the next audio
     // track when `sector` lies in a data track (then `sector` moves there).
@@ -323,8 +327,7 @@ int64_t CdSectorSource::Read(uint8_t* buffer, int64_t bytes) {
             if (next_ >= end_) break;
             const lsn_t count = std::min<lsn_t>(end_ - next_, 8);
             pending_.resize(static_cast<std::size_t>(count) * kCdSectorBytes);
-            if (cdio_read_audio_sectors(disc_->cdio, pending_.data(), next_, count) !=
-                DRIVER_OP_SUCCESS) {
+            if (!disc_->Read(next_, count, pending_.data())) {
                 next_ = end_;
                 pending_.clear();
                 taken_ = 0;
@@ -344,15 +347,23 @@ int64_t CdSectorSource::Read(uint8_t* buffer, int64_t bytes) {
 std::shared_ptr<TMediaPlayer::CdDisc> OpenCd(const std::string& name) {
     if (name.empty()) throw Exception("CDドライブが指定されていません");
     const CdDrive drive = CdDriveOf(name);
+    sv::cdio_log::Install();
     auto disc = std::make_shared<TMediaPlayer::CdDisc>();
+    const auto cannot = [&name](const std::string& reason) {
+        return Exception(name + " のCDを開けません" + (reason.empty() ? "" : " (" + reason + ")"));
+    };
     // An image opens as the reader opens it, so the preview plays what the reader lists.
     std::string reason;
-    if (drive.image)
-        disc->cdio = sv::cue::OpenImage(drive.path, reason);
-    else if (!drive.path.empty())
-        disc->cdio = cdio_open(drive.path.c_str(), DRIVER_DEVICE);
-    if (!disc->cdio)
-        throw Exception(name + " のCDを開けません" + (reason.empty() ? "" : " (" + reason + ")"));
+    if (drive.image) {
+        disc->image = sv::cue::Image::Open(drive.path, reason);
+        if (!disc->image) throw cannot(reason);
+        disc->tracks = disc->image->tracks;
+        disc->leadOut = disc->image->leadOut;
+        return disc;
+    }
+    sv::cdio_log::Said().clear();
+    if (!drive.path.empty()) disc->cdio = cdio_open(drive.path.c_str(), DRIVER_DEVICE);
+    if (!disc->cdio) throw cannot(sv::cdio_log::Said());
     const track_t first = cdio_get_first_track_num(disc->cdio);
     const track_t count = cdio_get_num_tracks(disc->cdio);
     disc->leadOut = cdio_get_track_lsn(disc->cdio, CDIO_CDROM_LEADOUT_TRACK);

@@ -1,7 +1,8 @@
-// The CD-DA reader over libcdio and libcdio-paranoia: optical drives and BIN/CUE disc images
-// (CDDA_EX_IMAGES) as drives, the table of contents, and audio read through paranoia with full
-// checking. A scan notes the images it cannot read, and why.
+// The CD-DA reader: optical drives over libcdio, their audio read through paranoia with full
+// checking, and BIN/CUE disc images (CDDA_EX_IMAGES) as drives, read from their files. A scan
+// notes the images it cannot read, or not whole, and why.
 #include "outside/include/cdda_ex.h"
+#include "outside/include/cdio_log.h"
 #include "outside/include/cue_image.h"
 
 #include <cdio/cdio.h>
@@ -22,8 +23,18 @@
 
 namespace {
 
-using sv::cue::OpenImage;
+using sv::cue::Image;
 using sv::cue::Trim;
+
+// libcdio's messages end nothing while the library is loaded; the handler before comes back
+// when it is unloaded, unless another has taken over since.
+struct LogHandler {
+    cdio_log_handler_t before = sv::cdio_log::Install();
+    ~LogHandler() {
+        const cdio_log_handler_t current = cdio_log_set_handler(before);
+        if (current != sv::cdio_log::Handler) cdio_log_set_handler(current);
+    }
+} logHandler;
 
 // About 64 KiB a chunk: small enough that the caller's window stays alive on a slow drive,
 // large enough that the caller's per-chunk work is lost in the reading.
@@ -38,21 +49,19 @@ struct Drive {
     std::string name;
 };
 
-struct Track {
-    lsn_t start = 0;
-    bool audio = false;
-    bool operator==(const Track&) const = default;
-};
+using Track = sv::cue::TocTrack;
 
 // What the library keeps per context.
 struct Reader {
     std::vector<Drive> drives;
     int selected = -1;
-    // Disc images of the last scan that cannot be read, one line each: "<cue>: <why>".
+    // Disc images of the last scan that cannot be read, or not whole, one line each:
+    // "<cue>: <why>".
     std::string notes;
 
-    // The open disc of the selected drive.
+    // The open disc of the selected drive: a device, or an image.
     CdIo_t* cdio = nullptr;
+    std::unique_ptr<Image> image;
     track_t firstTrack = 0;
     std::vector<Track> tracks;
     lsn_t leadOut = 0;
@@ -81,6 +90,7 @@ struct Reader {
         CloseParanoia();
         if (cdio) cdio_destroy(cdio);
         cdio = nullptr;
+        image.reset();
     }
     void Close() {
         CloseDevice();
@@ -185,6 +195,19 @@ void ClearToc(CddaContext* c) {
     c->MultiSession = 0;
 }
 
+// Opens the image of the cue at `path`, for OpenDisc.
+int32_t OpenImageDisc(Reader& r, const std::string& path) {
+    std::string reason;
+    r.image = Image::Open(path, reason);
+    if (!r.image) return CDDA_EX_ERR_NO_DISC;
+    r.firstTrack = 1;
+    r.tracks = r.image->tracks;
+    r.leadOut = r.image->leadOut;
+    return std::any_of(r.tracks.begin(), r.tracks.end(), [](const Track& t) { return t.audio; })
+               ? 0
+               : CDDA_EX_ERR_NO_AUDIO;
+}
+
 // Opens the selected drive's disc afresh (a disc may have been changed since) and reads its
 // table of contents into the reader. Returns a status.
 int32_t OpenDisc(Reader& r) {
@@ -192,9 +215,9 @@ int32_t OpenDisc(Reader& r) {
     if (r.selected < 0 || r.selected >= static_cast<int>(r.drives.size()))
         return CDDA_EX_ERR_NO_DEVICE;
     const Drive& d = r.drives[r.selected];
-    std::string reason;
-    r.cdio = d.image ? OpenImage(d.path, reason) : cdio_open(d.path.c_str(), DRIVER_DEVICE);
-    if (!r.cdio) return d.image ? CDDA_EX_ERR_NO_DISC : CDDA_EX_ERR_ADAPTER;
+    if (d.image) return OpenImageDisc(r, d.path);
+    r.cdio = cdio_open(d.path.c_str(), DRIVER_DEVICE);
+    if (!r.cdio) return CDDA_EX_ERR_ADAPTER;
     const track_t first = cdio_get_first_track_num(r.cdio);
     const track_t count = cdio_get_num_tracks(r.cdio);
     const lsn_t leadOut = cdio_get_track_lsn(r.cdio, CDIO_CDROM_LEADOUT_TRACK);
@@ -218,7 +241,7 @@ int32_t OpenDisc(Reader& r) {
     }
     r.leadOut = leadOut;
     lsn_t session = 0;
-    if (!d.image && cdio_get_last_session(r.cdio, &session) == DRIVER_OP_SUCCESS && session > 0)
+    if (cdio_get_last_session(r.cdio, &session) == DRIVER_OP_SUCCESS && session > 0)
         r.lastSession = session;
     return anyAudio ? 0 : CDDA_EX_ERR_NO_AUDIO;
 }
@@ -282,35 +305,44 @@ int32_t Prepare(Reader& r, CddaContext* c, int32_t index) {
     }
     if (index < 0 || index >= static_cast<int32_t>(r.tracks.size()) || !r.tracks[index].audio)
         return CDDA_EX_ERR_NO_AUDIO;
-    status = OpenParanoia(r);
-    if (status != 0) return status;
-    const auto track = static_cast<track_t>(r.firstTrack + index);
-    const lsn_t first = cdio_cddap_track_firstsector(r.drive, track);
-    const lsn_t last = cdio_cddap_track_lastsector(r.drive, track);
+    lsn_t first = 0, end = 0;
+    if (r.image) {
+        first = r.tracks[index].start;
+        end = index + 1 < static_cast<int32_t>(r.tracks.size()) ? r.tracks[index + 1].start
+                                                                : r.leadOut;
+    } else {
+        status = OpenParanoia(r);
+        if (status != 0) return status;
+        const auto track = static_cast<track_t>(r.firstTrack + index);
+        first = cdio_cddap_track_firstsector(r.drive, track);
+        end = cdio_cddap_track_lastsector(r.drive, track) + 1;
+    }
     // A track without a sector is never prepared: its progress would divide by zero.
-    if (first < 0 || last < first) return CDDA_EX_ERR_NO_AUDIO;
-    cdio_paranoia_seek(r.paranoia, first, SEEK_SET);
+    if (first < 0 || end <= first) return CDDA_EX_ERR_NO_AUDIO;
+    if (r.paranoia) cdio_paranoia_seek(r.paranoia, first, SEEK_SET);
     r.next = first;
-    r.end = last + 1;
+    r.end = end;
     r.prepared = true;
     c->TrackSector = first;
-    c->TrackSectors = last - first + 1;
+    c->TrackSectors = end - first;
     return 0;
 }
 
-int32_t ReadChunk(Reader& r, CddaContext* c) {
-    c->Buffer = r.buffer.data();
-    c->BufferBytes = 0;
-    if (!r.prepared) return CDDA_EX_ERR_NOT_PREPARED;
-    const int sectors = std::min<lsn_t>(kChunkSectors, r.end - r.next);
+// Reads `sectors` sectors of the prepared track into the buffer; false when one cannot be read.
+bool ReadSectors(Reader& r, CddaContext* c, int sectors) {
     uint8_t* out = r.buffer.data();
+    // An image's file is read as it is: its audio is little-endian already.
+    if (r.image) {
+        if (!r.image->Read(r.next, sectors, out)) return false;
+        c->BufferBytes = sectors * CDDA_EX_SECTOR_BYTES;
+        r.next += sectors;
+        c->TrackSector = r.next;
+        return true;
+    }
     for (int i = 0; i < sectors; ++i) {
         sectorSkipped = false;
         const int16_t* samples = cdio_paranoia_read_limited(r.paranoia, ParanoiaCallback, kRetries);
-        if (!samples || sectorSkipped) {
-            r.prepared = false;
-            return CDDA_EX_ERR_READ;
-        }
+        if (!samples || sectorSkipped) return false;
         std::memcpy(out, samples, CDDA_EX_SECTOR_BYTES);
         if constexpr (std::endian::native == std::endian::big) {
             for (int k = 0; k < CDDA_EX_SECTOR_BYTES; k += 2) std::swap(out[k], out[k + 1]);
@@ -319,6 +351,17 @@ int32_t ReadChunk(Reader& r, CddaContext* c) {
         c->BufferBytes += CDDA_EX_SECTOR_BYTES;
         ++r.next;
         c->TrackSector = r.next;
+    }
+    return true;
+}
+
+int32_t ReadChunk(Reader& r, CddaContext* c) {
+    c->Buffer = r.buffer.data();
+    c->BufferBytes = 0;
+    if (!r.prepared) return CDDA_EX_ERR_NOT_PREPARED;
+    if (!ReadSectors(r, c, std::min<lsn_t>(kChunkSectors, r.end - r.next))) {
+        r.prepared = false;
+        return CDDA_EX_ERR_READ;
     }
     if (r.next < r.end) return 0;
     r.prepared = false;
@@ -358,11 +401,9 @@ void ReaderScanDrives(CddaContext* c) {
         for (const Drive& d : r.drives) {
             if (!d.image) continue;
             std::string reason;
-            if (CdIo_t* cdio = OpenImage(d.path, reason)) {
-                cdio_destroy(cdio);
-                continue;
-            }
-            const std::string note = d.path + ": " + reason;
+            if (const auto image = Image::Open(d.path, reason)) reason = image->note;
+            if (reason.empty()) continue;
+            const std::string note = sv::cue::Shown(d.path) + ": " + reason;
             std::fprintf(stderr, "cdda_ex: %s\n", note.c_str());
             r.notes += note + "\n";
         }

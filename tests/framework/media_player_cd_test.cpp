@@ -5,6 +5,7 @@
 #include "tests/outside/audio_files.h"
 #include "tests/outside/cd_images.h"
 
+#include <cdio/logging.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -129,6 +130,22 @@ TEST_F(CdAudio, ImagesOpenAsTheReaderOpensThemOrRaiseWithItsReason) {
     std::vector<uint8_t> bytes = named[0].bytes;
     bytes.insert(bytes.end(), named[1].bytes.begin(), named[1].bytes.end());
     EXPECT_TRUE(log_.pcm == bytes);
+
+    // A data track of 2048-byte sectors first, a pregap stored before the last, a data track:
+    // the audio is read at its own offset and ends where that pregap begins.
+    const auto mixed = WriteNumberedBin(dir / "mixed.bin", 10 * 2048 + 30 * kCdSectorBytes);
+    std::ofstream(dir / "mixed.cue")
+        << "FILE \"mixed.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
+        << "  TRACK 02 AUDIO\n    INDEX 01 00:00:10\n  TRACK 03 MODE1/2352\n"
+        << "    INDEX 00 00:00:30\n    INDEX 01 00:00:32\n";
+    player_.SetFileName((dir / "mixed.cue").string());
+    player_.Open();
+    EXPECT_EQ(player_.Length(), 40 * 1000 / 75);
+    player_.SetStartPos(player_.TrackPosition(2));
+    player_.Play();
+    EXPECT_TRUE(log_.pcm == std::vector<uint8_t>(mixed.begin() + 10 * 2048,
+                                                 mixed.begin() + 10 * 2048 + 20 * kCdSectorBytes));
+    cdio_log(CDIO_LOG_ERROR, "a message of libcdio's ends nothing");
 
     const std::string cannot = " のCDを開けません";
     const std::pair<std::string, std::string> cases[] = {

@@ -94,4 +94,16 @@ inline CdImageTrack AudioTrack(int sectors, Pcm kind, uint32_t seed) {
     return CdImageTrack{true, MakePcm(sectors, kind, seed)};
 }
 
+// An image's file whose every 4-byte word holds its own byte offset: what is read from it shows
+// where it was read.
+inline std::vector<uint8_t> WriteNumberedBin(const std::filesystem::path& path, size_t bytes) {
+    std::vector<uint8_t> data(bytes);
+    for (size_t i = 0; i < bytes; ++i)
+        data[i] = static_cast<uint8_t>((i & ~size_t{3}) >> i % 4 * 8);
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(bytes));
+    return data;
+}
+
 } // namespace svtest

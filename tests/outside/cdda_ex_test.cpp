@@ -4,6 +4,7 @@
 #include "tests/outside/audio_files.h"
 #include "tests/outside/cd_images.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -209,6 +210,98 @@ TEST_F(Images, TheBinTheCueNamesIsReadNotOneOfTheCuesName) {
             EXPECT_TRUE(r.ReadTrack() == named[index].bytes) << "track " << index + 1;
         }
     }
+}
+
+// Cue sheets of other programs and systems over a file of numbered bytes: each track reads the
+// very bytes it holds, or the image is refused with a reason; the process lives on and the
+// temporary folder stays empty.
+TEST_F(Images, CueSheetsOfOtherProgramsReadTheirOwnSectorsOrSayWhy) {
+    const int S = kCdSectorBytes;
+    const std::string file = "FILE \"n.bin\" BINARY\n", one = "  TRACK 01 AUDIO\n",
+                      two =
+                          one + "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:00:10\n",
+                      sjis = "FILE \"\x83\x5C\x83\x93\x83\x4F.bin\" BINARY\n" + two;
+    std::string cr = file + two;
+    std::replace(cr.begin(), cr.end(), '\n', '\r');
+    using Reads = std::vector<std::pair<size_t, int>>; // byte offset and sectors; none: not audio
+    struct Case {
+        std::string cue, note;
+        std::vector<int32_t> toc = {}; // with the lead-out; empty: refused
+        Reads reads = {};
+        size_t bytes = 30 * kCdSectorBytes;
+        std::string bin = "n.bin";
+    };
+    const std::vector<int32_t> toc = {0, 10, 30};
+    const Reads reads = {{0, 10}, {10 * S, 20}};
+    // clang-format off
+    const Case cases[] = {
+        {"file \"n.bin\" binary\n  track 01 audio\n    index 01 00:00:00\n  track 02 audio\n"
+         "    index 01 00:00:10\n", "", toc, reads},
+        {file + one + "    INDEX 01 00:00:00\n    POSTGAP 00:02:00\n  TRACK 02 AUDIO\n"
+         "    PREGAP 00:02:00\n    INDEX 01 00:00:10\n", "", toc, reads},
+        {"CATALOG 12x\nCDTEXTFILE \"n.cdt\"\n" + file + two, "", toc, reads},
+        {cr, "", toc, reads},
+        {"FILE \"sub\\n.bin\" BINARY\n" + two, "", toc, reads, 30 * S, "sub/n.bin"},
+        {sjis, "", toc, reads, 30 * S, "ソング.bin"},
+        {sjis, "ソング.bin がありません"},
+        {"FILE \"caf\xE9.bin\" BINARY\n" + two, "caf\\xE9.bin がありません"},
+        {file + one + "    INDEX 01 00:00:80\n", "CUEシートの3行目を読めません（INDEX 01 00:00:80）"},
+        {file + one + "    INDEX 01 00:90:00\n", "3行目を読めません"},
+        {file + two + "  TRACK 03 MODE3/2352\n", "トラック3の形式 MODE3/2352 は読めません"},
+        {file + "  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+         "    INDEX 01 00:00:10\n", "", toc, {{}, {10 * 2048, 20}}, 10 * 2048 + 20 * S},
+        {file + one + "    INDEX 01 00:00:00\n  TRACK 02 MODE2/2336\n    INDEX 01 00:00:10\n", "",
+         toc, {{0, 10}, {}}, 10 * S + 20 * 2336},
+        {file + one + "    INDEX 01 00:00:00\n  TRACK 02 MODE1/2352\n    INDEX 00 00:00:10\n"
+         "    INDEX 01 00:00:12\n", "", {0, 10, 30}, {{0, 10}, {}}},
+        {file + one + "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 00 00:00:10\n"
+         "    INDEX 01 00:00:12\n", "", {0, 12, 30}, {{0, 12}, {12 * S, 18}}},
+        {file + two + "  TRACK 03 AUDIO\n    INDEX 01 00:00:20\n",
+         "イメージファイルはセクタ 15 で終わっています（CUEシートはセクタ 20 まであり、"
+         "トラック3から後は読めません）",
+         {0, 10, 15}, {{0, 10}, {10 * S, 5}}, 15 * S},
+    };
+    // clang-format on
+    const auto tmp = dir_.Path("tmp");
+    std::filesystem::create_directories(tmp);
+    const std::optional<std::string> oldTmp =
+        std::getenv("TMPDIR") ? std::optional(std::string(std::getenv("TMPDIR"))) : std::nullopt;
+    setenv("TMPDIR", tmp.c_str(), 1);
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const Case& c = cases[k];
+        SCOPED_TRACE(c.cue);
+        const auto folder = dir_.Path("case" + std::to_string(k));
+        const auto bin = WriteNumberedBin(folder / c.bin, c.bytes);
+        std::ofstream(folder / "c.cue", std::ios::binary) << c.cue;
+        Reader r;
+        Open(r, folder / "c.cue");
+        const std::string notes = _cdda_scan_notes(&r.ctx);
+        EXPECT_TRUE(c.note.empty() ? notes.empty() : notes.find(c.note) != std::string::npos)
+            << notes;
+        EXPECT_EQ(std::vector<int32_t>(r.ctx.TrackStart, r.ctx.TrackStart + c.toc.size()), c.toc);
+        EXPECT_EQ(r.ctx.TrackCount, std::max<int>(c.toc.size(), 1) - 1);
+        for (int32_t i = 0; i <= r.ctx.TrackCount; ++i) {
+            const auto [offset, sectors] =
+                i < int(c.reads.size()) ? c.reads[i] : Reads::value_type{};
+            r.Prepare(i);
+            if (sectors == 0) {
+                EXPECT_EQ(r.ctx.Status, c.toc.empty() ? CDDA_EX_ERR_NO_DISC : CDDA_EX_ERR_NO_AUDIO);
+                continue;
+            }
+            EXPECT_EQ(r.ctx.TrackSectors, sectors) << i;
+            EXPECT_TRUE(r.ReadTrack() == std::vector<uint8_t>(bin.begin() + offset,
+                                                              bin.begin() + offset + sectors * S))
+                << "track " << i + 1;
+        }
+    }
+    // A message of libcdio's at error level ends nothing either.
+    using Log = void (*)(int, const char*, ...);
+    reinterpret_cast<Log>(dlsym(RTLD_DEFAULT, "cdio_log"))(4, "%s", "a drive says no");
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+    if (oldTmp)
+        setenv("TMPDIR", oldTmp->c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST_F(Images, ImageThatCannotBeReadIsListedEmptyWithTheReasonNoted) {
