@@ -599,18 +599,18 @@ void TScreen::SetSizeOverride(int width, int height) {
     overrideH_ = height;
 }
 
-std::vector<TRect> TScreen::WorkAreas() const {
+std::vector<TRect> TScreen::Areas() const {
     if (overrideW_ > 0 && overrideH_ > 0) return {Rect(0, 0, overrideW_, overrideH_)};
     std::vector<TRect> areas;
     for (const QScreen* s : QGuiApplication::screens()) {
-        const QRect r = s->availableGeometry();
+        const QRect r = s->geometry();
         areas.push_back(Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height()));
     }
     return areas;
 }
 
 bool TScreen::Reachable(const TRect& bounds, int titleHeight) const {
-    const std::vector<TRect> areas = WorkAreas();
+    const std::vector<TRect> areas = Areas();
     if (areas.empty()) return true;
     for (const TRect& area : areas) {
         const int across = std::min(bounds.Right, area.Right) - std::max(bounds.Left, area.Left);

@@ -194,12 +194,12 @@ public:
     int Height() const;
     // Tests fix the screen size; 0 x 0 uses the real screen.
     void SetSizeOverride(int width, int height);
-    // The area each screen leaves to windows (without panels and docks), in desktop
-    // coordinates; with the size fixed, that one screen.
-    std::vector<TRect> WorkAreas() const;
+    // Each screen's area in desktop coordinates (a panel along an edge counts: the window
+    // manager moves a window off it); with the size fixed, that one screen.
+    std::vector<TRect> Areas() const;
     // Whether a window at `bounds` can still be taken by its title bar, `titleHeight` high at
-    // its top: the title bar lies within one screen's work area from top to bottom, and at least
-    // half the window's width is on that screen. With no screen known, every place is.
+    // its top: the title bar lies within one screen from top to bottom, and at least half the
+    // window's width is on that screen. With no screen known, every place is.
     bool Reachable(const TRect& bounds, int titleHeight) const;
     TForm* ActiveForm() const;
     TCursor Cursor() const { return cursor_; }
