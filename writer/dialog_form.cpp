@@ -332,7 +332,10 @@ std::optional<int> TFmDialog::RunWriter(const std::string& commandLine) {
              "た。\n");
         return std::nullopt;
     }
-    const std::optional<int> code = platform::RunAndWait(commandLine, echo);
+    // The writer holds our lock with us, so that a write goes on counting as one also when we
+    // are killed meanwhile: no second write starts, and its files stay its own.
+    const std::optional<int> code =
+        platform::RunAndWait(commandLine, echo, instanceLock_ ? instanceLock_->Descriptor() : -1);
     if (!code) echo("Trelvik: 書込みコマンドを実行できないか、途中で止められました。\n");
     return code;
 }
