@@ -308,18 +308,12 @@ TEST_F(TrelvikProgram, CancelCleansUpWithoutWritingAndRestartsOnceTheLockIsFree)
     ExpectCleanedUpAndRestarted();
 }
 
-// Trelvik ended by force while the writer runs (a desktop's offer to end a window that does not
-// answer): the write goes on and still holds the lock of the one write, so neither a second
-// Trelvik nor a Sonvale's disc modes start another meanwhile.
+// Trelvik ended by force while the writer runs: the write goes on holding the lock of the one
+// write, so neither a second Trelvik nor a Sonvale's disc modes start another meanwhile.
 TEST_F(TrelvikProgram, KilledWhileWritingTheWriteKeepsTheLock) {
     WriteIni("0");
     const fs::path go = folder_.Dir().parent_path() / "go";
-    auto held = [&] {
-        const int fd = open((folder_.RuntimeDir() / "DoubleWriteChk.lock").c_str(), O_RDONLY);
-        const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
-        close(fd);
-        return locked;
-    };
+    auto held = [&] { return folder_.LockHeld("DoubleWriteChk"); };
     Start(Recorder("while [ ! -e '" + go.string() + "' ]; do sleep 0.05; done"), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(Args()); }, kStartTime));
     sv::e2e::KillAndReap(std::exchange(trelvik_, -1));
