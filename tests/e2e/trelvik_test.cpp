@@ -314,7 +314,10 @@ TEST_F(TrelvikProgram, KilledWhileWritingTheWriteKeepsTheLock) {
     WriteIni("0");
     const fs::path go = folder_.Dir().parent_path() / "go";
     auto held = [&] { return folder_.LockHeld("DoubleWriteChk"); };
-    Start(Recorder("while [ ! -e '" + go.string() + "' ]; do sleep 0.05; done"), nullptr);
+    // (Also ending when a failed run has removed the folder.)
+    Start(Recorder("while [ ! -e '" + go.string() + "' ] && [ -d '" + folder_.Dir().string() +
+                   "' ]; do sleep 0.05; done"),
+          nullptr);
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(Args()); }, kStartTime));
     sv::e2e::KillAndReap(std::exchange(trelvik_, -1));
     EXPECT_TRUE(held());
