@@ -112,7 +112,7 @@ std::string WriterCommandLine(std::string_view programDir, const WriterChoice& c
     line += " dev=" + WriterDriveAddress(choice.driveText);
     line += " speed=" + std::to_string(WriterSpeed(choice.speedIndex));
     if (choice.burnProof == 1) line += " driveropts=burnproof";
-    line += " -v -eject -audio -pad";
+    line += settings::kWriterSwitches;
     line += WavOperands(DiscWavs(items));
     return line;
 }

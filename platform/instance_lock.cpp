@@ -50,6 +50,13 @@ std::unique_ptr<InstanceLock> InstanceLock::Acquire(const std::string& name, std
     const std::string path = PathFor(name);
     MakeFoldersOf(path);
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd >= 0 && fd <= STDERR_FILENO) {
+        // Started with a standard descriptor closed: what is written there must not reach the
+        // lock file, nor may a program given the lock find it in that place.
+        const int above = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        close(fd);
+        fd = above;
+    }
     if (fd < 0) {
         if (error) *error = std::strerror(errno);
         return nullptr;

@@ -5,7 +5,8 @@
 namespace sv::platform {
 
 // A single-instance lock: an exclusive flock on a file in a folder of the user's own. The lock
-// goes with the process, so a killed holder frees it; programs we start do not inherit it.
+// goes with the process, so a killed holder frees it; programs we start do not inherit it, unless
+// given its Descriptor, which then holds it with us for as long as any of them has it open.
 class InstanceLock {
 public:
     ~InstanceLock();
@@ -27,6 +28,9 @@ public:
     // system shows the lock file under another device number) is the lock tried, and let go again
     // at once. A missing lock file is not made.
     static bool IsHeld(const std::string& name);
+
+    // The open file that holds the lock; never a standard input or output.
+    int Descriptor() const { return fd_; }
 
 private:
     explicit InstanceLock(int fd) : fd_(fd) {}

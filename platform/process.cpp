@@ -38,8 +38,9 @@ int OpenUnblocked(int fd) {
 }
 
 // Starts argv[0] with posix_spawnp; the child's pid, or -1. With `outputFd` set, the child's
-// standard output and error both go there.
-pid_t Spawn(const std::vector<std::string>& argv, bool newSession, int outputFd = -1) {
+// standard output and error both go there; with `shared` set, the child has it as descriptor 3.
+pid_t Spawn(const std::vector<std::string>& argv, bool newSession, int outputFd = -1,
+            int shared = -1) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -60,7 +61,9 @@ pid_t Spawn(const std::vector<std::string>& argv, bool newSession, int outputFd 
         if (given >= 0) posix_spawn_file_actions_adddup2(&actions, given, fd);
     }
     // Our files are not the program's (a writer would keep our log open for its whole run).
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    int firstClosed = STDERR_FILENO + 1;
+    if (shared > STDERR_FILENO) posix_spawn_file_actions_adddup2(&actions, shared, firstClosed++);
+    posix_spawn_file_actions_addclosefrom_np(&actions, firstClosed);
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -280,12 +283,12 @@ std::optional<int> RunAndWait(std::string_view commandLine) {
 }
 
 std::optional<int> RunAndWait(std::string_view commandLine,
-                              const std::function<void(std::string_view)>& output) {
+                              const std::function<void(std::string_view)>& output, int shared) {
     std::vector<std::string> argv = ArgvOf(commandLine);
     if (argv.empty()) return std::nullopt;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
-    pid_t pid = Spawn(argv, false, pipeFds[1]);
+    pid_t pid = Spawn(argv, false, pipeFds[1], shared);
     close(pipeFds[1]);
     if (pid < 0) {
         close(pipeFds[0]);

@@ -31,9 +31,10 @@ std::string ResolveProgram(const std::string& program);
 // be started or was killed by a signal.
 std::optional<int> RunAndWait(std::string_view commandLine);
 // The same, with the program's standard output and error joined and handed to `output` as they
-// come.
+// come. A `shared` descriptor (above the standard ones) goes to the program as its descriptor 3,
+// and so to whatever it starts in turn: a lock held through it stays held while any of them runs.
 std::optional<int> RunAndWait(std::string_view commandLine,
-                              const std::function<void(std::string_view)>& output);
+                              const std::function<void(std::string_view)>& output, int shared = -1);
 
 // Starts a program with no arguments, detached from us. False when it could not be started.
 bool StartProgram(const std::string& path);

@@ -30,6 +30,8 @@ inline constexpr std::string_view kNoMode = "なし";
 
 // WORK: the hand-over of a prepared disc write
 inline constexpr std::string_view kWriteDir = "WRITEDIR";
+// The switches of the WRITEDIR command line; the WAV files to write follow them.
+inline constexpr std::string_view kWriterSwitches = " -v -eject -audio -pad";
 inline constexpr std::string_view kDelDir = "DELDIR";
 inline constexpr std::string_view kSize = "SIZE";
 inline constexpr std::string_view kMode = "MODE";

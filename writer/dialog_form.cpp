@@ -78,6 +78,28 @@ std::uint32_t TotalSize(const std::string& list) {
     return total;
 }
 
+// Whether a value read from main.ini has the reader's full length, and so may have lost its end.
+bool MayBeCut(const std::string& value) {
+    return platform::CodePointCount(value) >= platform::kProfileValueLimit;
+}
+
+// The WAV files a writer command line names, as the writer gets them: the operands after its
+// switches that have a ".wav" name. Where the line may have lost its end, its last operand may
+// have lost its own, and counts for nothing.
+std::vector<std::string> WavOperands(const std::string& commandLine) {
+    const std::vector<std::string> args =
+        platform::SplitCommandLine(commandLine, platform::IsRunnableProgram).arguments;
+    const std::vector<std::string> switches = platform::SplitArguments(settings::kWriterSwitches);
+    const auto at = std::search(args.begin(), args.end(), switches.begin(), switches.end());
+    if (at == args.end()) return {};
+    std::vector<std::string> wavs(at + static_cast<std::ptrdiff_t>(switches.size()), args.end());
+    if (MayBeCut(commandLine) && !wavs.empty()) wavs.pop_back();
+    std::erase_if(wavs, [](const std::string& arg) {
+        return arg.size() <= 4 || platform::ToLowerAscii(arg.substr(arg.size() - 4)) != ".wav";
+    });
+    return wavs;
+}
+
 } // namespace
 
 // Marks the dialog as ending for its scope: the countdown goes and the buttons, which would do
@@ -305,21 +327,40 @@ std::optional<int> TFmDialog::RunWriter(const std::string& commandLine) {
         return std::nullopt;
     }
     // A command of the reader's full length may have lost its end.
-    if (platform::CodePointCount(commandLine) >= platform::kProfileValueLimit) {
+    if (MayBeCut(commandLine)) {
         echo("Trelvik: 書込みコマンドが長すぎて途中で切れている可能性があるため、実行しませんでし"
              "た。\n");
         return std::nullopt;
     }
-    const std::optional<int> code = platform::RunAndWait(commandLine, echo);
+    // The writer holds our lock with us, so that a write goes on counting as one also when we
+    // are killed meanwhile: no second write starts, and its files stay its own.
+    const std::optional<int> code =
+        platform::RunAndWait(commandLine, echo, instanceLock_ ? instanceLock_->Descriptor() : -1);
     if (!code) echo("Trelvik: 書込みコマンドを実行できないか、途中で止められました。\n");
     return code;
 }
 
 void TFmDialog::CleanUpWork() {
     TIniFile ini(IniPath());
+    const platform::OutputCopy errors(STDERR_FILENO);
+    const std::string list = ini.ReadString(settings::kWork, settings::kDelDir, "");
     TStringList names;
-    names.SetCommaText(ini.ReadString(settings::kWork, settings::kDelDir, ""));
+    // A list of the reader's full length may end in a name cut short: another file's name.
+    if (MayBeCut(list))
+        errors.Write("Trelvik: 作業ファイルの一覧（DELDIR）が長すぎて途中で切れている"
+                     "可能性があるため、何も削除しませんでした。\n");
+    else
+        names.SetCommaText(list);
+    // A job puts there only the WAV files it hands to the writer; any other name (a damaged
+    // main.ini) is not the job's to delete.
+    const std::vector<std::string> wavs =
+        WavOperands(ini.ReadString(settings::kWork, settings::kWriteDir, ""));
     for (int i = 0; i < names.Count(); ++i) {
+        if (std::find(wavs.begin(), wavs.end(), names[i]) == wavs.end()) {
+            errors.Write("Trelvik: " + names[i] +
+                         " は書込みコマンドのWAVファイルではないため、削除しませんでした。\n");
+            continue;
+        }
         // Sonvale lists full paths; any other name would be taken from wherever we were started.
         const bool deleted = names[i].starts_with('/') && platform::Files().DeleteFile(names[i]);
         Application->ProcessMessages();

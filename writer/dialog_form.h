@@ -55,7 +55,8 @@ public:
 
     // Runs the writer with this window blocked, reports, cleans up, restarts Sonvale, ends.
     void RunWriteCommand(const std::string& commandLine);
-    // Deletes the DELDIR files (asking on each failure) and empties the four WORK keys.
+    // Deletes the DELDIR files that WRITEDIR hands to the writer as WAV files (asking on each
+    // failure) and empties the four WORK keys.
     void CleanUpWork();
 
     std::string IniPath() const;

@@ -58,6 +58,7 @@ std::string MapDrive(const std::string& address, std::string& error) {
 // A signal that asks us to stop: passed on to wodim while it runs, remembered before.
 volatile sig_atomic_t gChild = 0;
 volatile sig_atomic_t gStop = 0;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void PassOn(int signal) {
     if (gChild > 0)
@@ -70,7 +71,24 @@ void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = PassOn;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
+}
+
+// Holds the stop signals back until ReleaseStopSignals; `before` gets the mask to go back to.
+void HoldStopSignals(sigset_t& before) {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signal : kStopSignals) sigaddset(&stops, signal);
+    sigprocmask(SIG_BLOCK, &stops, &before);
+}
+
+// For the process that becomes wodim: a stop signal ends it as it would end wodim, one held back
+// since HoldStopSignals at once. Async-signal-safe, for use after fork.
+void DefaultStopSignals(const sigset_t& before) {
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int signal : kStopSignals) sigaction(signal, &byDefault, nullptr);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 // The folder of this program, from /proc/self/exe.
@@ -94,29 +112,56 @@ std::string WorkFolder() {
 
 constexpr const char kStandInFolderPrefix[] = "cdrecord-";
 
+// "tmp2" opened as a folder, never through a link, or -1 (errno says why).
+int OpenWorkFolder() {
+    return open(WorkFolder().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// The names a run gives its stand-ins: "NN.wav" with two digits or more.
+bool IsStandInName(const char* name) {
+    std::size_t digits = 0;
+    while (std::isdigit(static_cast<unsigned char>(name[digits]))) ++digits;
+    return digits >= 2 && std::strcmp(name + digits, ".wav") == 0;
+}
+
+// Removes from the folder what a run puts there: links and copies by a stand-in's name.
+void RemoveStandIns(int folder) {
+    const int listFd = dup(folder);
+    DIR* list = listFd >= 0 ? fdopendir(listFd) : nullptr;
+    if (!list) {
+        if (listFd >= 0) close(listFd);
+        return;
+    }
+    while (const dirent* file = readdir(list)) {
+        struct stat st {};
+        if (IsStandInName(file->d_name) &&
+            fstatat(folder, file->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            (S_ISLNK(st.st_mode) || S_ISREG(st.st_mode)))
+            unlinkat(folder, file->d_name, 0);
+    }
+    closedir(list);
+}
+
 // A run holds its folder by a flock on the folder itself for as long as the run or its wodim
-// lives: a folder whose lock can be taken was left by a run killed outright, and goes with what
-// a run puts there (links and copies). A folder that cannot be locked, for whatever reason, or
-// that holds anything else, stays.
+// lives: a folder whose lock can be taken was left by a run killed outright, and loses what a run
+// puts there, then goes if nothing else is left. A folder that cannot be locked stays, and nothing
+// is reached through a link.
 void RemoveStaleFolders() {
-    DIR* work = opendir(WorkFolder().c_str());
-    if (!work) return;
+    const int workFd = OpenWorkFolder();
+    DIR* work = workFd >= 0 ? fdopendir(workFd) : nullptr;
+    if (!work) {
+        if (workFd >= 0) close(workFd);
+        return;
+    }
     while (const dirent* entry = readdir(work)) {
         if (std::strncmp(entry->d_name, kStandInFolderPrefix, sizeof kStandInFolderPrefix - 1))
             continue;
         const int fd =
-            openat(dirfd(work), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            openat(workFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) continue;
         if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            const int listFd = dup(fd);
-            if (DIR* stale = listFd >= 0 ? fdopendir(listFd) : nullptr) {
-                // Folders, "." and ".." among them, are no files and stay.
-                while (const dirent* file = readdir(stale)) unlinkat(fd, file->d_name, 0);
-                closedir(stale);
-            } else if (listFd >= 0) {
-                close(listFd);
-            }
-            unlinkat(dirfd(work), entry->d_name, AT_REMOVEDIR);
+            RemoveStandIns(fd);
+            unlinkat(workFd, entry->d_name, AT_REMOVEDIR); // fails while anything else is there
         }
         close(fd);
     }
@@ -154,12 +199,11 @@ public:
         // Not audio for a disc at all: not ours to mend, wodim judges it.
         if (meant.IsCdAudio() && !(sameAudio && sv::wav::WodimTakesAsWav(arg))) {
             char name[16];
-            std::snprintf(name, sizeof name, "/%02zu.wav", made_.size() + 1);
+            std::snprintf(name, sizeof name, "%02zu.wav", made_.size() + 1);
             if (MakeFolder(error)) {
-                standIn = folder_ + name;
-                made_.push_back(standIn);
-                if (sameAudio ? !Link(arg, standIn, error) : !Copy(file, meant, standIn, error))
-                    standIn.clear();
+                made_.push_back(name);
+                if (sameAudio ? Link(arg, name, error) : Copy(file, meant, name, error))
+                    standIn = folder_ + "/" + name;
             }
             if (!standIn.empty())
                 std::fprintf(stderr, "cdrecord: %s goes to the writer as %s (%s)\n", arg.c_str(),
@@ -171,13 +215,17 @@ public:
         return standIn;
     }
 
+    // Everything here goes by the descriptors of the folders that were made, never by their
+    // names again.
     void Remove() {
-        for (const std::string& path : made_) unlink(path.c_str());
+        for (const std::string& name : made_) unlinkat(lock_, name.c_str(), 0);
         made_.clear();
-        if (!folder_.empty()) rmdir(folder_.c_str());
+        if (!folder_.empty()) unlinkat(work_, Leaf().c_str(), AT_REMOVEDIR);
         folder_.clear();
-        if (lock_ >= 0) close(lock_);
-        lock_ = -1;
+        for (int* fd : {&lock_, &work_}) {
+            if (*fd >= 0) close(*fd);
+            *fd = -1;
+        }
     }
 
 private:
@@ -188,18 +236,25 @@ private:
             error = SystemError("cannot make " + work);
             return false;
         }
+        if (work_ < 0 && (work_ = OpenWorkFolder()) < 0) {
+            error = errno == ELOOP || errno == ENOTDIR
+                        ? work + " is not a folder of its own (a link or a file is there)"
+                        : SystemError("cannot open " + work);
+            return false;
+        }
         for (int attempt = 0; attempt < 10; ++attempt) {
             std::string pattern = work + "/" + kStandInFolderPrefix + "XXXXXX";
             if (!mkdtemp(pattern.data())) {
                 error = SystemError("cannot make a folder in " + work);
                 return false;
             }
+            const std::string leaf = pattern.substr(work.size() + 1);
             // Not closed at exec: wodim, which reads the stand-ins, holds the folder too, also
             // when we are killed before it ends.
-            const int fd = open(pattern.c_str(), O_RDONLY | O_DIRECTORY);
+            const int fd = openat(work_, leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
             if (fd < 0) {
                 error = SystemError("cannot open " + pattern);
-                rmdir(pattern.c_str());
+                unlinkat(work_, leaf.c_str(), AT_REMOVEDIR);
                 return false;
             }
             int locked;
@@ -209,7 +264,8 @@ private:
             // (Unlocked only on a file system without locks, where no clean-up takes it either.)
             struct stat held {};
             struct stat named {};
-            if (locked == 0 && (fstat(fd, &held) != 0 || stat(pattern.c_str(), &named) != 0 ||
+            if (locked == 0 && (fstat(fd, &held) != 0 ||
+                                fstatat(work_, leaf.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
                                 held.st_ino != named.st_ino || held.st_dev != named.st_dev)) {
                 close(fd);
                 continue;
@@ -222,10 +278,12 @@ private:
         return false;
     }
 
-    static bool Link(const std::string& target, const std::string& link, std::string& error) {
+    std::string Leaf() const { return folder_.substr(folder_.rfind('/') + 1); }
+
+    bool Link(const std::string& target, const std::string& name, std::string& error) const {
         char full[PATH_MAX];
-        if (!realpath(target.c_str(), full) || symlink(full, link.c_str()) != 0) {
-            error = SystemError("cannot link " + link + " to " + target);
+        if (!realpath(target.c_str(), full) || symlinkat(full, lock_, name.c_str()) != 0) {
+            error = SystemError("cannot link " + folder_ + "/" + name + " to " + target);
             return false;
         }
         return true;
@@ -235,10 +293,14 @@ private:
         for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(value >> 8 * i);
     }
 
-    static bool Copy(std::FILE* from, const sv::wav::Audio& audio, const std::string& to,
-                     std::string& error) {
-        std::FILE* out = std::fopen(to.c_str(), "wb");
+    bool Copy(std::FILE* from, const sv::wav::Audio& audio, const std::string& name,
+              std::string& error) const {
+        const std::string to = folder_ + "/" + name;
+        const int fd =
+            openat(lock_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        std::FILE* out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
         if (!out) {
+            if (fd >= 0) close(fd);
             error = SystemError("cannot make " + to);
             return false;
         }
@@ -264,26 +326,40 @@ private:
     }
 
     std::string folder_;
-    int lock_ = -1;
-    std::vector<std::string> made_;
+    int work_ = -1;                 // "tmp2"
+    int lock_ = -1;                 // the folder, held
+    std::vector<std::string> made_; // names in the folder
 };
 
 // Runs wodim as a child, waits for its end whatever ends it, and gives its exit code (128 and
-// the signal's number for one killed).
+// the signal's number for one killed, as a shell tells it).
 int RunChild(std::vector<char*>& argv) {
     std::fflush(nullptr);
+    // Until the child is known, a stop signal must neither be caught by the child, which has no
+    // wodim to pass it on to, nor slip past us.
+    sigset_t before;
+    HoldStopSignals(before);
+    if (gStop) return 128 + gStop;
     const pid_t child = fork();
-    if (child < 0) {
-        std::perror("cdrecord: cannot start the writer");
-        return kCannotRun;
-    }
     if (child == 0) {
+        DefaultStopSignals(before);
         execvp(argv[0], argv.data());
         std::fprintf(stderr, "cdrecord: cannot run %s: %s\n", argv[0], std::strerror(errno));
         _exit(kCannotRun);
     }
-    gChild = child;
-    if (gStop) kill(child, gStop);
+    if (child > 0) gChild = child;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (child < 0) {
+        std::perror("cdrecord: cannot start the writer");
+        return kCannotRun;
+    }
+    // Waited for without reaping first: while the ended child is not reaped its number is no
+    // other process's, so a signal passed on meanwhile reaches nobody else.
+    siginfo_t ended{};
+    while (waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT) < 0 &&
+           errno == EINTR) {
+    }
+    gChild = 0;
     int status = 0;
     while (waitpid(child, &status, 0) < 0)
         if (errno != EINTR) return kCannotRun;
@@ -319,8 +395,11 @@ int main(int argc, char** argv) {
     for (std::string& a : args) raw.push_back(a.data());
     raw.push_back(nullptr);
     if (standIns.Any()) return RunChild(raw);
-    if (gStop) return 128 + gStop;
     std::fflush(nullptr);
+    sigset_t before;
+    HoldStopSignals(before);
+    if (gStop) return 128 + gStop;
+    DefaultStopSignals(before);
     execvp(raw[0], raw.data());
     std::fprintf(stderr, "cdrecord: cannot run %s: %s\n", program.c_str(), std::strerror(errno));
     return kCannotRun;

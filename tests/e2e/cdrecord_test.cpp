@@ -3,6 +3,7 @@
 #include "platform/process.h"
 #include "tests/e2e/program_folder.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -10,9 +11,11 @@
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 TEST(Cdrecord, MapsDriveAddressesRefusesNonDrivesAndPassesTheExitCodeBack) {
     const fs::path dir = fs::temp_directory_path() / ("sv-cdrecord " + std::to_string(getpid()));
@@ -129,8 +132,37 @@ TEST(Cdrecord, WavsWodimWouldMisreadReachItAsTheirAudioAndNothingStaysBehind) {
     }
     EXPECT_TRUE(fs::exists(named) && fs::exists(tagged));
 
-    // A run killed outright leaves its folder to the next run, which removes it, but never the
-    // folder of a run whose wodim still reads from it, nor anything else of the work folder.
+    // SIGTERM to the writer command, or to its group even while wodim starts (held up by a long
+    // PATH; thrice, as timing varies), ends the write with 143, and the stand-ins go.
+    std::string path;
+    for (int i = 0; i < 40000; ++i) path += "/-:";
+    path += dir.string() + ":" + std::getenv("PATH");
+    sv::e2e::MakeScript(writer, "touch '" + (dir / "started").string() + "'\nexec sleep 5");
+    for (const bool group : {true, true, true, false}) {
+        int said[2];
+        ASSERT_EQ(pipe2(said, O_CLOEXEC), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setpgid(0, 0);
+            dup2(said[1], STDERR_FILENO);
+            setenv("PATH", path.c_str(), 1);
+            setenv("SV_WRITER_PROGRAM", "writer", 1);
+            execl((dir / "bin" / "cdrecord").c_str(), "cdrecord", "-audio", named.c_str(), nullptr);
+            _exit(127);
+        }
+        close(said[1]);
+        char line[200]; // the stand-in's line comes right before wodim is started
+        EXPECT_GT(::read(said[0], line, sizeof line), 0);
+        close(said[0]);
+        if (group || sv::e2e::WaitUntil([&] { return fs::exists(dir / "started"); }, 10s))
+            kill(group ? -pid : pid, SIGTERM);
+        const auto status = sv::e2e::WaitExit(pid, 10s);
+        EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 143) << group;
+        EXPECT_TRUE(fs::is_empty(dir / "bin" / "tmp2"));
+    }
+
+    // A run killed outright leaves its folder to the next run, which removes its stand-ins, but
+    // never the folder of a run whose wodim still reads from it, nor anything else there.
     const fs::path work = dir / "bin" / "tmp2", stale = work / "cdrecord-Old123";
     const fs::path go = dir / "go";
     ASSERT_EQ(mkfifo(go.c_str(), 0600), 0);
@@ -146,6 +178,7 @@ TEST(Cdrecord, WavsWodimWouldMisreadReachItAsTheirAudioAndNothingStaysBehind) {
     fs::create_directories(stale);
     std::ofstream(stale / "01.wav") << "a copy";
     fs::create_symlink(tagged, stale / "02.wav");
+    std::ofstream(stale / "notes.txt") << "the user's";
     std::ofstream(work / "Audiotrack01.wav") << "a disc copy's work file";
     auto live = [&] {
         std::vector<fs::path> folders;
@@ -157,7 +190,9 @@ TEST(Cdrecord, WavsWodimWouldMisreadReachItAsTheirAudioAndNothingStaysBehind) {
     ASSERT_EQ(live().size(), 2u);
     const fs::path held = live()[0] == stale ? live()[1] : live()[0];
     EXPECT_EQ(run("exit 0"), 0);
-    EXPECT_EQ(live(), std::vector<fs::path>{held});
+    EXPECT_EQ(live().size(), 2u);
+    EXPECT_FALSE(fs::exists(stale / "01.wav") || fs::is_symlink(stale / "02.wav"));
+    EXPECT_EQ(sv::e2e::ReadFile(stale / "notes.txt"), "the user's");
     EXPECT_TRUE(fs::exists(held / "01.wav"));
     EXPECT_TRUE(fs::exists(tagged));
     EXPECT_EQ(sv::e2e::ReadFile(work / "Audiotrack01.wav"), "a disc copy's work file");
@@ -169,6 +204,13 @@ TEST(Cdrecord, WavsWodimWouldMisreadReachItAsTheirAudioAndNothingStaysBehind) {
     EXPECT_EQ(flock(heldFd, LOCK_EX), 0); // waits for the end of the wodim that holds it
     close(heldFd);
     EXPECT_EQ(run("exit 0"), 0);
-    EXPECT_TRUE(live().empty());
+    EXPECT_EQ(live(), std::vector<fs::path>{stale});
+
+    // Nor is anything reached through a link in their place.
+    fs::rename(work, dir / "elsewhere");
+    fs::create_directory_symlink(dir / "elsewhere", work);
+    std::ofstream(stale / "01.wav") << "a copy";
+    EXPECT_EQ(run("exit 0"), 3);
+    EXPECT_TRUE(fs::exists(dir / "elsewhere" / stale.filename() / "01.wav"));
     fs::remove_all(dir);
 }

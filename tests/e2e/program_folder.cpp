@@ -65,8 +65,8 @@ pid_t ProgramFolder::Start(const std::string& program,
     return pid;
 }
 
-bool ProgramFolder::LockHeld() const {
-    std::string path = (run_ / "DoubleOpenChk.lock").string();
+bool ProgramFolder::LockHeld(const std::string& name) const {
+    std::string path = (run_ / (name + ".lock")).string();
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;

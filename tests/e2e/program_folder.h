@@ -29,8 +29,8 @@ public:
     pid_t Start(const std::string& program, const std::map<std::string, std::string>& env = {},
                 int output = -1);
 
-    // True while some process holds the folder's single-instance lock.
-    bool LockHeld() const;
+    // True while some process holds the folder's single-instance lock, or the lock `name`.
+    bool LockHeld(const std::string& name = "DoubleOpenChk") const;
 
 private:
     std::filesystem::path root_, bin_, run_;

@@ -307,3 +307,20 @@ TEST_F(TrelvikProgram, CancelCleansUpWithoutWritingAndRestartsOnceTheLockIsFree)
     EXPECT_FALSE(fs::exists(Args()));
     ExpectCleanedUpAndRestarted();
 }
+
+// Trelvik ended by force while the writer runs: the write goes on holding the lock of the one
+// write, so neither a second Trelvik nor a Sonvale's disc modes start another meanwhile.
+TEST_F(TrelvikProgram, KilledWhileWritingTheWriteKeepsTheLock) {
+    WriteIni("0");
+    const fs::path go = folder_.Dir().parent_path() / "go";
+    auto held = [&] { return folder_.LockHeld("DoubleWriteChk"); };
+    // (Also ending when a failed run has removed the folder.)
+    Start(Recorder("while [ ! -e '" + go.string() + "' ] && [ -d '" + folder_.Dir().string() +
+                   "' ]; do sleep 0.05; done"),
+          nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(Args()); }, kStartTime));
+    sv::e2e::KillAndReap(std::exchange(trelvik_, -1));
+    EXPECT_TRUE(held());
+    std::ofstream(go).close();
+    EXPECT_TRUE(WaitUntil([&] { return !held(); }, kStartTime));
+}

@@ -31,6 +31,13 @@ std::string ReadText(const fs::path& path) {
     return s.str();
 }
 
+// The WRITEDIR line of a command that writes `wavs`, as Sonvale writes it.
+std::string WriteDir(const std::string& command, const std::vector<std::string>& wavs) {
+    std::string line = "WRITEDIR=\"" + command + " -v -eject -audio -pad";
+    for (const std::string& wav : wavs) line += " \"" + wav + "\"";
+    return line + "\"\n";
+}
+
 const test::DialogCall kSuccess{"MessageBox", "正常終了しました。", "書込み処理", 0};
 const test::DialogCall kFailure{"MessageBox", "異常終了しました。", "書込み処理", 0x30};
 
@@ -141,7 +148,7 @@ TEST_F(TrelvikDialog, OkStopsTheCountdownBeforeTheResultCanLetATickIn) {
 // clean-up may ask must not start it.
 TEST_F(TrelvikDialog, ClosingDuringTheCountdownNeverWrites) {
     const std::string gone = (dir_ / "gone.wav").string();
-    WriteIni("MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\nDELDIR=\"\"" + gone + "\"\"\n",
+    WriteIni("MODE=MP3_CD\n" + WriteDir(Writer(0), {gone}) + "DELDIR=\"\"" + gone + "\"\"\n",
              "[MP3_CD]\nWAIT=0\n");
     TFmDialog* d = Show();
     dialogs_.Answers = {IDYES};
@@ -175,7 +182,9 @@ TEST_F(TrelvikDialog, ResultFollowsTheWriterAndCleanUpAlwaysFollows) {
         const fs::path made = dir_ / "made, 1.wav";
         std::ofstream(made) << "x";
         const std::string rest = "[MP3_CD]\nWAIT=0\n";
-        WriteIni("WRITEDIR=x\nSIZE=y\nDELDIR=\"\"" + made.string() + "\"\"\nMODE=MP3_CD\n", rest);
+        WriteIni(WriteDir("x", {made}) + "SIZE=y\nDELDIR=\"\"" + made.string() +
+                     "\"\"\nMODE=MP3_CD\n",
+                 rest);
         Show()->RunWriteCommand(c.command());
         EXPECT_EQ(dialogs_.Calls, Calls{c.result});
         // Each write replaces the log of the one before.
@@ -204,7 +213,8 @@ TEST_F(TrelvikDialog, AFailedDeletionAsksAndNoKeepsTheKeys) {
     const fs::path kept = dir_ / "kept.wav";
     std::ofstream(kept) << "k";
     const std::string gone = (dir_ / "gone.wav").string();
-    const std::string work = "MODE=MP3_CD\nDELDIR=\"\"" + gone + "\",\"" + kept.string() + "\"\"\n";
+    const std::string work = "MODE=MP3_CD\nDELDIR=\"\"" + gone + "\",\"" + kept.string() +
+                             "\"\"\n" + WriteDir("x", {gone, kept.string()});
     WriteIni(work);
     dialogs_.Answers = {IDNO};
     Show()->CleanUpWork();
@@ -250,7 +260,7 @@ TEST_F(TrelvikDialog, AnOutputNobodyReadsDoesNotEndTheWrite) {
 TEST_F(TrelvikDialog, AClickAfterTheDialogHasEndedDoesNothing) {
     const std::string gone = (dir_ / "gone.wav").string();
     const std::string work =
-        "MODE=MP3_CD\nWRITEDIR=" + Writer(0) + "\nDELDIR=\"\"" + gone + "\"\"\n";
+        "MODE=MP3_CD\n" + WriteDir(Writer(0), {gone}) + "DELDIR=\"\"" + gone + "\"\"\n";
     WriteIni(work);
     TFmDialog* d = Show();
     dialogs_.Answers = {IDNO};
@@ -284,12 +294,14 @@ TEST_F(TrelvikDialog, AClickAfterTheDialogHasEndedDoesNothing) {
 
 // Sonvale lists its work files by full path. A name without one (a hand-edited or mangled list:
 // one pair of quotes around a path with a blank splits it) would be taken from wherever Trelvik
-// was started, so it is not deleted; the user is asked as for any file that stays.
-TEST_F(TrelvikDialog, ANameWithoutAFullPathIsNeverDeleted) {
+// was started, so it is not deleted; the user is asked as for any file that stays. A name that
+// the command does not write as a WAV (a damaged main.ini), and any name of a list or command
+// that may have been cut, is not the job's: it stays unasked.
+TEST_F(TrelvikDialog, OnlyFullPathsOfWavsTheCommandWritesAreDeleted) {
     const fs::path here = fs::current_path();
     fs::current_path(dir_);
     std::ofstream(dir_ / "b.wav") << "b";
-    const std::string work = "MODE=MP3_CD\nDELDIR=\"b.wav\"\n";
+    const std::string work = "MODE=MP3_CD\nDELDIR=\"b.wav\"\n" + WriteDir("x", {"b.wav"});
     WriteIni(work);
     dialogs_.Answers = {IDNO};
     Show()->CleanUpWork();
@@ -298,6 +310,25 @@ TEST_F(TrelvikDialog, ANameWithoutAFullPathIsNeverDeleted) {
     EXPECT_EQ(dialogs_.Calls, (Calls{{"MessageBox", "b.wav削除失敗しました。処理を続けますか？",
                                       "Error Msg", 0x34}}));
     EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\n" + work);
+
+    const std::string doc = (dir_ / "doc.txt").string(), wav = doc + ".wav";
+    std::ofstream(doc) << "d";
+    std::ofstream(wav) << "w";
+    const std::string list = "\"\"" + doc + "\"\"", wavList = "\"\"" + wav + "\"\"";
+    // A DELDIR past the limit, and a WRITEDIR of the limit's length that ends in the WAV.
+    const std::pair<std::string, std::string> cases[] = {
+        {WriteDir("x", {doc, wav}), list},
+        {WriteDir("x", {}), wavList},
+        {WriteDir("x", {wav}), "\"\"" + wav + "\"" + std::string(2100, ' ') + "\""},
+        {WriteDir(std::string(2022 - wav.size(), 'x'), {wav}), wavList},
+    };
+    for (const auto& [writeDir, delDir] : cases) {
+        WriteIni(writeDir + "DELDIR=" + delDir + "\n");
+        dialogs_.Calls.clear();
+        form_->CleanUpWork();
+        EXPECT_TRUE(fs::exists(doc) && fs::exists(wav) && dialogs_.Calls.empty()) << delDir;
+        EXPECT_EQ(ReadText(Ini()), "[MAIN]\nTITLE=\n[WORK]\nWRITEDIR=\nDELDIR=\nSIZE=\nMODE=\n");
+    }
 }
 
 // A program the writer leaves behind may keep the output open; the run ends with the writer.
