@@ -204,8 +204,8 @@ void DisarmHandOver(TIniFile& ini) {
 
 std::optional<std::string> CheckNoWriteRunning() {
     if (!platform::InstanceLock::IsHeld(platform::kTrelvikInstanceLock)) return std::nullopt;
-    return "CDの書込み中です（「書込み開始確認」の画面が開いています）。"
-           "書込みが終わってから、もう一度実行して下さい。中止します。";
+    // Not "the dialog is open": a writer whose Trelvik was ended by force holds the lock alone.
+    return "CDの書込み中です。書込みが終わってから、もう一度実行して下さい。中止します。";
 }
 
 void ForgetHandOver(TIniFile& ini) {
