@@ -345,7 +345,10 @@ void RestoreAfterJob(const ModeFrameControls& c) {
     c.btn_saisei->SetEnabled(true);
     c.form->SetEnabled(true);
     SetMainWindowEnabled(true);
-    if (c.clearListAfterJob) c.list->Clear();
+    if (c.clearListAfterJob) {
+        c.list->Clear();
+        FitListExtent(c.list, c.form);
+    }
 }
 
 } // namespace

@@ -238,7 +238,7 @@ void TFmWAV_MP3::btn_executeClick(TObject* /*sender*/) {
     if (!CheckFileJob(lst_wav->Count(), edt_save->Text(), btn_onaji->Down())) return;
     std::vector<std::string> items;
     for (int i = 0; i < lst_wav->Count(); ++i) items.push_back(lst_wav->Items()->Get(i));
-    const auto job = [&] {
+    RunModeJob(Frame(), [&] {
         if (ModeTag == kWavMp3Tag) {
             lbl_msg->SetCaption("Now Encoding to MP3...");
             TeaEncoder encoder(*GogoTea);
@@ -247,14 +247,7 @@ void TFmWAV_MP3::btn_executeClick(TObject* /*sender*/) {
             lbl_msg->SetCaption("Now Decoding to WAV...");
             DecodeList(items, Settings(), *this);
         }
-    };
-    try {
-        RunModeJob(Frame(), job);
-    } catch (...) {
-        ItemsChanged();
-        throw;
-    }
-    ItemsChanged();
+    });
     ShowMessage("Complete");
 }
 
