@@ -347,7 +347,9 @@ int64_t CdSectorSource::Read(uint8_t* buffer, int64_t bytes) {
 std::shared_ptr<TMediaPlayer::CdDisc> OpenCd(const std::string& name) {
     if (name.empty()) throw Exception("CDドライブが指定されていません");
     const CdDrive drive = CdDriveOf(name);
-    sv::cdio_log::Install();
+    // Once for the program: libcdio's own handler would end it on a drive's error.
+    static const bool logHandled = (sv::cdio_log::Install(), true);
+    (void)logHandled;
     auto disc = std::make_shared<TMediaPlayer::CdDisc>();
     const auto cannot = [&name](const std::string& reason) {
         return Exception(name + " のCDを開けません" + (reason.empty() ? "" : " (" + reason + ")"));
